@@ -1,0 +1,202 @@
+#include "controller_simulator.h"
+
+#include "device_server.h"
+#include "simulator_state.h"
+
+#include <mmcdev_payload.h>
+#include <sandbox_path.h>
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace qv::sim {
+
+// The facade's private part: state shared by all transports, and the thread serving them.
+struct ControllerSimulator::Server {
+    SimulatorState state;
+    DeviceServer sockets{state};
+};
+
+ControllerSimulator::ControllerSimulator() : server_(std::make_unique<Server>()) {}
+
+ControllerSimulator::~ControllerSimulator() { stop(); }
+
+void ControllerSimulator::loadScenario(const nlohmann::json& scenario) {
+    std::lock_guard lock(server_->state.mutex);
+    server_->state.core.loadScenario(scenario);
+}
+
+void ControllerSimulator::loadScenarioFile(const std::string& path) {
+    std::ifstream in(path);
+    if (!in)
+        throw std::runtime_error("cannot read scenario " + path);
+    loadScenario(nlohmann::json::parse(in));
+}
+
+void ControllerSimulator::start() {
+    std::string device = qv::sandboxPath(devsock::mmcdev::kDevicePath);
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(device).parent_path(), ignored);
+    server_->sockets.start(device, dummyPath_);
+}
+
+void ControllerSimulator::serveIpmiDummy(const std::string& socketPath) { dummyPath_ = socketPath; }
+
+void ControllerSimulator::stop() { server_->sockets.stop(); }
+
+bool ControllerSimulator::running() const { return server_->sockets.running(); }
+
+#define QV_LOCKED std::lock_guard lock(server_->state.mutex)
+
+void ControllerSimulator::failNextOpens(int count, int errnoValue) {
+    QV_LOCKED;
+    server_->state.faults.opens = count;
+    server_->state.faults.openErrno = errnoValue;
+}
+
+void ControllerSimulator::failNextExchanges(int count, uint16_t retcode) {
+    QV_LOCKED;
+    server_->state.faults.exchanges = count;
+    server_->state.faults.exchangeRetcode = retcode;
+}
+
+void ControllerSimulator::failNextIoctls(int count, int errnoValue) {
+    QV_LOCKED;
+    server_->state.faults.ioctls = count;
+    server_->state.faults.ioctlErrno = errnoValue;
+}
+
+void ControllerSimulator::injectCompletionCode(uint8_t netfn, uint8_t cmd, uint8_t completionCode, int times) {
+    QV_LOCKED;
+    server_->state.faults.completionCodes[static_cast<uint16_t>(netfn << 8 | cmd)] = {completionCode, times};
+}
+
+void ControllerSimulator::injectAnswerFault(AnswerFault fault, int times) {
+    QV_LOCKED;
+    server_->state.faults.answerFault = fault;
+    server_->state.faults.answerFaults = times;
+}
+
+void ControllerSimulator::clearFaults() {
+    QV_LOCKED;
+    server_->state.faults = PendingFaults{};
+}
+
+void ControllerSimulator::setClock(uint32_t seconds) {
+    QV_LOCKED;
+    server_->state.core.clock.set(seconds);
+}
+
+void ControllerSimulator::advanceClock(uint32_t milliseconds) {
+    QV_LOCKED;
+    server_->state.core.clock.advance(milliseconds);
+}
+
+uint32_t ControllerSimulator::clockSeconds() const {
+    QV_LOCKED;
+    return server_->state.core.clock.nowSeconds();
+}
+
+std::vector<JournalEntry> ControllerSimulator::journal() const {
+    QV_LOCKED;
+    return server_->state.journal;
+}
+
+void ControllerSimulator::clearJournal() {
+    QV_LOCKED;
+    server_->state.journal.clear();
+}
+
+std::vector<uint8_t> ControllerSimulator::handleMessage(const std::vector<uint8_t>& message) {
+    QV_LOCKED;
+    return server_->state.core.handle(message, Dialect::DeviceNode);
+}
+
+namespace {
+template <typename Entry>
+std::vector<Entry> entriesOf(const RecordStore& store) {
+    std::vector<Entry> out;
+    for (const auto& [id, bytes] : store.records)
+        out.push_back({id, bytes});
+    return out;
+}
+} // namespace
+
+std::vector<SelEntry> ControllerSimulator::selEntries() const {
+    QV_LOCKED;
+    return entriesOf<SelEntry>(server_->state.core.sel);
+}
+
+std::vector<SdrEntry> ControllerSimulator::sdrEntries() const {
+    QV_LOCKED;
+    return entriesOf<SdrEntry>(server_->state.core.sdr);
+}
+
+std::vector<uint8_t> ControllerSimulator::fruData() const {
+    QV_LOCKED;
+    return server_->state.core.fru;
+}
+
+WatchdogState ControllerSimulator::watchdog() const {
+    QV_LOCKED;
+    return server_->state.core.watchdogState();
+}
+
+std::optional<uint8_t> ControllerSimulator::expanderLatch(uint8_t slaveAddress) const {
+    QV_LOCKED;
+    const auto& devices = server_->state.core.i2c;
+    auto it = devices.find(slaveAddress & 0xFE);
+    if (it == devices.end() || it->second.kind != I2cDevice::Kind::PortExpander)
+        return std::nullopt;
+    return it->second.latch;
+}
+
+void ControllerSimulator::setExpanderInputs(uint8_t slaveAddress, uint8_t pins) {
+    QV_LOCKED;
+    I2cDevice& dev = server_->state.core.i2c[slaveAddress & 0xFE];
+    dev.kind = I2cDevice::Kind::PortExpander;
+    dev.inputs = pins;
+}
+
+std::vector<uint8_t> ControllerSimulator::eepromBytes(uint8_t slaveAddress) const {
+    QV_LOCKED;
+    const auto& devices = server_->state.core.i2c;
+    auto it = devices.find(slaveAddress & 0xFE);
+    return it == devices.end() ? std::vector<uint8_t>{} : it->second.memory;
+}
+
+FirmwareState ControllerSimulator::firmware() const {
+    QV_LOCKED;
+    return server_->state.core.flash;
+}
+
+uint8_t ControllerSimulator::port(int number) const {
+    if (number < 1 || number > 3)
+        throw std::out_of_range("driver ports are 1 to 3");
+    QV_LOCKED;
+    return server_->state.core.readPort(number);
+}
+
+void ControllerSimulator::setPort(int number, uint8_t value) {
+    if (number < 1 || number > 3)
+        throw std::out_of_range("driver ports are 1 to 3");
+    QV_LOCKED;
+    server_->state.core.writePort(number, value);
+}
+
+void ControllerSimulator::queueSmsMessage(const std::vector<uint8_t>& message) {
+    QV_LOCKED;
+    server_->state.core.smsQueue.push_back(message);
+}
+
+void ControllerSimulator::queueSmmMessage(const std::vector<uint8_t>& message) {
+    QV_LOCKED;
+    server_->state.core.smmQueue.push_back(message);
+}
+
+#undef QV_LOCKED
+
+} // namespace qv::sim

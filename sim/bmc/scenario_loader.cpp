@@ -1,0 +1,121 @@
+// The "bmc" section of a scenario turned into controller state.
+#include "controller_core.h"
+#include "record_encoders.h"
+
+#include <stdexcept>
+
+namespace qv::sim {
+
+namespace {
+using json = nlohmann::json;
+
+template <typename T>
+void setIf(const json& j, const char* key, T& target) {
+    if (j.contains(key))
+        target = static_cast<T>(numberFromJson(j.at(key)));
+}
+
+void loadI2cDevice(const json& j, std::map<uint8_t, I2cDevice>& devices) {
+    I2cDevice dev;
+    std::string kind = j.value("kind", std::string("pcf8574"));
+    uint8_t address = static_cast<uint8_t>(numberFromJson(j.at("address")) & 0xFE);
+    if (kind == "pcf8574") {
+        dev.kind = I2cDevice::Kind::PortExpander;
+        setIf(j, "inputs", dev.inputs);
+        setIf(j, "latch", dev.latch);
+    } else if (kind == "eeprom") {
+        dev.kind = I2cDevice::Kind::Eeprom;
+        size_t size = j.value("size", static_cast<size_t>(256));
+        if (size == 0 || size > 0x10000)
+            throw std::invalid_argument("EEPROM size out of range");
+        dev.memory.assign(size, 0xFF);
+        if (j.contains("bytes")) {
+            auto bytes = bytesFromJson(j["bytes"]);
+            if (bytes.size() > size)
+                throw std::invalid_argument("EEPROM contents larger than the device");
+            std::copy(bytes.begin(), bytes.end(), dev.memory.begin());
+        }
+    } else {
+        throw std::invalid_argument("unknown I2C device kind " + kind);
+    }
+    devices[address] = std::move(dev);
+}
+} // namespace
+
+void ControllerCore::loadScenario(const json& scenario) {
+    const json& j = scenario.contains("bmc") ? scenario.at("bmc") : scenario;
+    reset();
+    std::string version = j.value("ipmiVersion", std::string("1.0"));
+    if (version != "1.0" && version != "0.9")
+        throw std::invalid_argument("ipmiVersion must be \"1.0\" or \"0.9\"");
+    ipmi10 = version == "1.0";
+    ipmiVersionByte = ipmi10 ? 0x01 : 0x90;
+    uint8_t recordVersion = ipmi10 ? 0x01 : 0x90;
+    if (j.contains("device")) {
+        const json& d = j["device"];
+        setIf(d, "id", deviceId);
+        setIf(d, "revision", deviceRevision);
+        setIf(d, "firmwareMajor", firmwareMajor);
+        setIf(d, "firmwareMinor", firmwareMinor);
+        setIf(d, "versionByte", ipmiVersionByte);
+        setIf(d, "support", deviceSupport);
+        setIf(d, "manufacturer", manufacturerId);
+        setIf(d, "product", productId);
+        firmwareBusy = d.value("busy", false);
+    }
+    if (j.contains("selfTest"))
+        selfTest = bytesFromJson(j["selfTest"]);
+    selfTest.resize(2, 0x00);
+    setIf(j, "sdrRecordVersion", recordVersion);
+    for (const auto& r : j.value("sdr", json::array()))
+        sdr.add(encodeSdr(r, recordVersion));
+    sensorsFromSdr();
+    for (const auto& s : j.value("sensors", json::array())) {
+        Sensor& sensor = sensors[static_cast<uint8_t>(numberFromJson(s.at("number")))];
+        setIf(s, "reading", sensor.reading);
+        if (s.contains("status"))
+            sensor.statusOverride = static_cast<uint8_t>(numberFromJson(s["status"]));
+        sensor.unavailable = s.value("unavailable", false);
+    }
+    for (const auto& e : j.value("sel", json::array()))
+        sel.add(encodeSelEntry(e));
+    if (j.contains("fru"))
+        fru = encodeFru(j["fru"]);
+    for (const auto& dev : j.value("i2c", json::array()))
+        loadI2cDevice(dev, i2c);
+    if (j.contains("ports")) {
+        auto p = bytesFromJson(j["ports"]);
+        for (size_t i = 0; i < p.size() && i < ports.size(); ++i)
+            ports[i] = p[i];
+    }
+    if (j.contains("flash")) {
+        const json& f = j["flash"];
+        size_t size = f.value("size", static_cast<size_t>(0x10000));
+        if (size == 0 || size > 0x1000000)
+            throw std::invalid_argument("flash size out of range");
+        flash.flash.assign(size, static_cast<uint8_t>(f.value("fill", 0xFF)));
+    }
+    if (j.contains("watchdog")) {
+        const json& w = j["watchdog"];
+        setIf(w, "use", wd.use);
+        setIf(w, "actions", wd.actions);
+        setIf(w, "initialCountdown", wd.initial);
+        wd.configured = w.contains("initialCountdown");
+        if (w.value("running", false) && wd.initial > 0) {
+            wd.running = true;
+            wd.startedMs = clock.nowMs();
+        }
+    }
+    if (j.contains("driver")) {
+        const json& d = j["driver"];
+        driver.name = d.value("name", driver.name).substr(0, 6);
+        driver.letter = d.value("letter", std::string(1, driver.letter)).c_str()[0];
+        setIf(d, "major", driver.major);
+        setIf(d, "minor", driver.minor);
+    }
+    if (j.contains("clock"))
+        clock.set(numberFromJson(j["clock"]));
+    sel.addTime = sdr.addTime = clock.nowSeconds();
+}
+
+} // namespace qv::sim
