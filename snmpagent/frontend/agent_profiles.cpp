@@ -1,0 +1,39 @@
+#include <cstring>
+
+#include "agent_frontend.h"
+
+namespace {
+
+using V = ArgsVariant;
+
+// One row per agent of the suite: banner, argument variant, identification, exception handler.
+// Fields: name, banner title, variant, identify, openLog, catchAll, logMalformedValue.
+const AgentConfig kAgents[] = {
+    {"qvlanagent", "QVLANAGENT - QV Network Interface Card SNMP Agent", V::Standard, true, false, false, false},
+    {"qvrevagent", "QVREVAGENT - QV Software Version SNMP Agent", V::Standard, false, true, true, false},
+    {"qvspaceagent", "QVSPACEAGENT - QV Vol Cap SNMP Agent", V::WarningLevel, true, true, false, true},
+    {"qvslotagent", "qvslotagent - QV PCI SNMP Agent", V::Standard, true, true, true, false},
+    {"qvalertcfgagent", "QVALERTCFGAGENT - QV Trap Configuration SNMP Agent", V::Standard, true, true, true, false},
+    {"qvlogparseagent", "QVLOGPARSEAGENT - QV SEL Parse Log SNMP Agent", V::Standard, true, true, true, false},
+    {"qvdisktagagent", "qvdisktagagent - QV Tattoo Drive SNMP Agent", V::Standard, true, true, true, false},
+    {"qvclimateagent", "QVCLIMATEAGENT - QV Environment SNMP Agent", V::SilentOneWord, true, false, false, false},
+    {"qvhostagent", "QVHOSTAGENT - QV System SNMP Agent", V::Standard, true, true, true, false},
+    {"qvassetagent", "QVASSETAGENT - QV Entity SNMP Agent", V::Standard, true, true, true, false},
+    {"qvmemagent", "qvmemagent - QV Velkarn DIMM SNMP Agent", V::Standard, false, true, true, false},
+    {"qvbayagent", "QVBAYAGENT - QV RAID Cage Information SNMP Agent", V::SilentJoined, true, false, false, false},
+    {"qvloadagent", "QVLOADAGENT - QV Performance SNMP Agent", V::Standard, true, true, true, false},
+    {"qvdeviceagent", "QVDEVICEAGENT - QV Device Entity Information SNMP Agent", V::WarningLevel, true, true, false, false},
+    {"qveventagent", "QVEVENTAGENT - QV Event Log SNMP Agent", V::SilentOneWord, true, false, false, false},
+    {"qvrestartagent", "QVRESTARTAGENT - QV Automatic System Restart SNMP Agent", V::WarningLevel, true, true, false, true},
+    {"qvlegacyagent", "QVLEGACYAGENT - QV Compatibility SNMP Agent", V::SilentJoined, false, false, false, false},
+};
+
+} // namespace
+
+const AgentConfig* findAgentConfig(const char* programName)
+{
+    if (programName == nullptr) return nullptr;
+    for (const AgentConfig& row : kAgents)
+        if (std::strcmp(row.programName, programName) == 0) return &row;
+    return nullptr;
+}

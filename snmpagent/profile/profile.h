@@ -1,0 +1,27 @@
+// Reading and rewriting the programs' own INI files ([section] lines and key=value lines).
+// Paths are used as given: callers resolve fixed paths with qv::sandboxPath() first.
+// No locking: programs that share a file take a lock-file semaphore around these calls.
+#pragma once
+
+int GetPrivateProfileString(const char* lpszSection, const char* lpszEntry,
+                            const char* lpszDefault, char* lpszReturnBuffer, int cbReturnBuffer,
+                            const char* lpszFilename);
+
+int GetPrivateProfileInt(const char* lpszSection, const char* lpszEntry, int iDefault,
+                         const char* lpszFilename);
+
+// 1 when the file now holds the value; 0 on a NULL argument or any file error. The file is
+// replaced whole through a temporary file, so readers never see a partly written one.
+int WritePrivateProfileString(const char* lpszSection, const char* lpszEntry,
+                              const char* lpszString, const char* lpszFilename);
+
+// Size of an open file, -1 on failure.
+long filelength(int handle);
+// Copies at most cbDst - 1 characters and always terminates (when cbDst > 0).
+char* MYstrncpy(char* szDst, const char* szSrc, int cbDst);
+// Position of the "[" of the section's header line in a NUL-terminated text, or NULL.
+const char* FindSectionHeader(const char* lpszBuffer, const char* lpszSection);
+// From the '\n' that ends a section line: copies the entry's value into the return buffer;
+// leaves it untouched when the entry is missing or empty. Returns the entry's line, or NULL.
+const char* GetEntryKeyString(const char* lpszBuffer, const char* lpszEntry,
+                              char* lpszReturnBuffer, int cbReturnBuffer);

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "snmp_object.h"
+
+namespace {
+
+// Fixture objects (registration order = GETNEXT order):
+//   .9.1.0            scalar integer
+//   .9.2.1            column, 3 rows, base 1
+//   .9.3.1            column, rows from `emptyRows` (0 by default), base 1
+//   .9.4.1.1          two-level table, 2 x 2 rows, base 1
+//   .9.5.0.0          walker: .9.5.3.1, .9.5.3.4294967295, .9.5.4000000000.0
+//   .9.6.0            write-only scalar
+//   .9.7.0            read-write string scalar whose setter accepts only "ok"
+int emptyRows = 0;
+int threeRows(int, const SnmpOid&) { return 3; }
+int variableRows(int, const SnmpOid&) { return emptyRows; }
+int twoRows(int, const SnmpOid&) { return 2; }
+bool getIndex(int index, SnmpValue* value, const SnmpOid&) { return value->setValue(index); }
+bool getText(int, SnmpValue* value, const SnmpOid&) { return value->setValue("v", 1); }
+bool setOnlyOk(int, const SnmpValue& value, const SnmpOid&) { return value.bytes() == "ok"; }
+
+const uint32_t kWalk[][2] = {{3, 1}, {3, 4294967295u}, {4000000000u, 0}};
+bool walk(bool first, SnmpOid& oid)
+{
+    static size_t next = 0;
+    if (first) next = 0;
+    if (next >= std::size(kWalk)) return false;
+    oid.parse(".9.5");
+    oid.idPushBack(kWalk[next][0]);
+    oid.idPushBack(kWalk[next][1]);
+    ++next;
+    return true;
+}
+
+class ObjectListTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        emptyRows = 0;
+        add(new SnmpObject(SNMP_SCALAR, SNMP_INTEGER, SNMP_READONLY, ".9.1.0", getIndex));
+        add(new SnmpObject(SNMP_TABULAR, SNMP_INTEGER, SNMP_READONLY, ".9.2.1", getIndex, nullptr,
+                           threeRows, 1, 1));
+        add(new SnmpObject(SNMP_TABULAR, SNMP_INTEGER, SNMP_READONLY, ".9.3.1", getIndex, nullptr,
+                           variableRows, 1, 1));
+        add(new SnmpObject(SNMP_TABULAR, SNMP_INTEGER, SNMP_READONLY, ".9.4.1.1", getIndex,
+                           nullptr, twoRows, 2, 1));
+        add(new SnmpObject(SNMP_RAW_TABULAR, SNMP_INTEGER, SNMP_READONLY, ".9.5.0.0", getIndex,
+                           nullptr, nullptr, 2, 0, walk));
+        add(new SnmpObject(SNMP_SCALAR, SNMP_INTEGER, SNMP_WRITEONLY, ".9.6.0", nullptr,
+                           [](int, const SnmpValue&, const SnmpOid&) { return true; }));
+        add(new SnmpObject(SNMP_SCALAR, SNMP_STRING, SNMP_READWRITE, ".9.7.0", getText,
+                           setOnlyOk));
+    }
+
+    void add(SnmpObject* object)
+    {
+        owned.emplace_back(object);
+        list.addObject(object);
+    }
+
+    std::string next(const char* request)
+    {
+        SnmpObject* found = list.findNext(SnmpOid(request));
+        return found ? found->getOid().asString() : "none";
+    }
+
+    bool get(const char* request) { return list.find(SnmpOid(request)) != nullptr; }
+
+    std::vector<std::unique_ptr<SnmpObject>> owned;
+    SnmpObjects list;
+};
+
+TEST_F(ObjectListTest, GetMatchesOnlyExistingInstances)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {".9.1.0", true},      {".9.1", false},        {".9.1.0.0", false},
+        {".9.2.0", false},     {".9.2.1", true},       {".9.2.3", true},
+        {".9.2.4", false},     {".9.2.4294967295", false}, {".9.2", false},
+        {".9.2.1.1", false},   {".9.3.1", false},      {".9.4.2.2", true},
+        {".9.4.3.1", false},   {".9.4.1.0", false},    {".9.5.3.4294967295", true},
+        {".9.5.3.2", false},   {".9.5.4000000000.0", true}, {".9.6.0", true},
+        {".9.8.0", false},
+    };
+    for (const auto& [request, found] : cases) EXPECT_EQ(get(request), found) << request;
+}
+
+TEST_F(ObjectListTest, GetNextWalksEveryInstanceInOrderAndEnds)
+{
+    const char* expected[] = {".9.1.0",   ".9.2.1",   ".9.2.2",   ".9.2.3",
+                              ".9.4.1.1", ".9.4.1.2", ".9.4.2.1", ".9.4.2.2",
+                              ".9.5.3.1", ".9.5.3.4294967295", ".9.5.4000000000.0", ".9.7.0"};
+    std::string at = "";
+    for (const char* want : expected) {
+        at = next(at.c_str());
+        EXPECT_EQ(at, want);
+    }
+    EXPECT_EQ(next(at.c_str()), "none");
+}
+
+TEST_F(ObjectListTest, GetNextBoundaries)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {".9.1", ".9.1.0"},          {".9.1.0", ".9.2.1"},      {".9.2", ".9.2.1"},
+        {".9.2.0", ".9.2.1"},        {".9.2.2", ".9.2.3"},      {".9.2.3", ".9.4.1.1"},
+        {".9.2.2.7", ".9.4.1.1"},    // longer than the column's instances: falls through
+        {".9.2.99", ".9.4.1.1"},
+        {".9.4.1.2", ".9.4.2.1"},    {".9.4.2.2", ".9.5.3.1"},  {".9.5.3.1", ".9.5.3.4294967295"},
+        {".9.5.3.2147483648", ".9.5.3.4294967295"},
+        {".9.5.5", ".9.5.4000000000.0"}, {".9.6", ".9.7.0"},    {".8", ".9.1.0"},
+        {".9.7.0", "none"},          {".10", "none"},
+    };
+    for (const auto& [request, want] : cases) EXPECT_EQ(next(request), want) << request;
+}
+
+TEST_F(ObjectListTest, EmptyColumnIsSkippedAndRowsAppearWhenCounted)
+{
+    EXPECT_EQ(next(".9.2.3"), ".9.4.1.1");
+    emptyRows = 2;
+    EXPECT_EQ(next(".9.2.3"), ".9.3.1");
+    EXPECT_EQ(next(".9.3.1"), ".9.3.2");
+}
+
+TEST_F(ObjectListTest, SetRulesAndErrorWords)
+{
+    SnmpValue text(SNMP_ACCESS_UNDEF, SNMP_STRING);
+    text.parseValue("ok");
+    SnmpValue number(SNMP_ACCESS_UNDEF, SNMP_INTEGER);
+    number.parseValue("3");
+
+    SnmpObject* readOnly = list.find(SnmpOid(".9.1.0"));
+    ASSERT_NE(readOnly, nullptr);
+    EXPECT_FALSE(readOnly->setValue(number));
+    EXPECT_EQ(readOnly->getError(), "not-writable");
+
+    SnmpObject* writable = list.find(SnmpOid(".9.7.0"));
+    ASSERT_NE(writable, nullptr);
+    EXPECT_FALSE(writable->setValue(number));
+    EXPECT_EQ(writable->getError(), "wrong-type");
+    EXPECT_TRUE(writable->setValue(text));
+    EXPECT_EQ(writable->getError(), "");
+    EXPECT_STREQ(writable->getValue().asString(), "ok");
+
+    SnmpValue refused(SNMP_ACCESS_UNDEF, SNMP_STRING);
+    refused.parseValue("no");
+    EXPECT_FALSE(writable->setValue(refused));
+    EXPECT_EQ(writable->getError(), "");   // the callback's refusal has no word of its own
+
+    // A non-printable string arrives from snmpd as "octet" hex pairs.
+    SnmpValue octets(SNMP_ACCESS_UNDEF, SNMP_OCTET_STRING);
+    octets.parseValue("6f 6b");
+    EXPECT_TRUE(writable->setValue(octets));
+    EXPECT_EQ(writable->getValue().getType(), SNMP_STRING);
+}
+
+TEST_F(ObjectListTest, WriteOnlyIsFoundByGetButNeverByGetNext)
+{
+    SnmpObject* writeOnly = list.find(SnmpOid(".9.6.0"));
+    ASSERT_NE(writeOnly, nullptr);
+    EXPECT_FALSE(writeOnly->fetchValue());
+    EXPECT_EQ(next(".9.5.4000000000.0"), ".9.7.0");
+}
+
+} // namespace

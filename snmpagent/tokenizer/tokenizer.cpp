@@ -1,0 +1,59 @@
+#include "tokenizer.h"
+
+void TokenizerThrowsObjects::indexOutOfBounds(bool inFile)
+{
+    if (inFile) throw FileTokenizerError("index out of bounds");
+    throw StringTokenizerError("index out of bounds");
+}
+
+void TokenizerThrowsObjects::fileNotFound() { throw FileTokenizerError("file not found"); }
+
+template <class ErrorPolicy>
+void BasicStringTokenizer<ErrorPolicy>::tokenizer(const std::string& input,
+                                                  const std::string& delim)
+{
+    input_string = input;
+    delim_string = delim;
+    tokens.clear();
+    const size_t length = input_string.size();
+    size_t p = 0;
+    // Trailing delimiters leave one empty token behind: callers count on it.
+    while (p < length) {
+        while (p < length && isDelimiter(input_string[p])) ++p;
+        const size_t start = p;
+        while (p < length && !isDelimiter(input_string[p])) ++p;
+        tokens.push_back(input_string.substr(start, p - start));
+    }
+}
+
+template <class ErrorPolicy>
+std::string& BasicStringTokenizer<ErrorPolicy>::getToken(unsigned tok_index)
+{
+    if (tok_index >= tokens.size()) ErrorPolicy::indexOutOfBounds(false);
+    return tokens[tok_index];
+}
+
+template <class ErrorPolicy>
+void BasicFileTokenizer<ErrorPolicy>::open(const std::string& file)
+{
+    input_file.open(file, std::ios::in | std::ios::binary);
+    if (!input_file.is_open()) ErrorPolicy::fileNotFound();
+    std::string line;
+    // getline reports a last line without '\n' by setting eof: such a line is dropped.
+    while (std::getline(input_file, line) && !input_file.eof())
+        file_lines.emplace_back(line, delimiters);
+    input_file.close();
+    input_file.clear();
+}
+
+template <class ErrorPolicy>
+BasicStringTokenizer<ErrorPolicy>& BasicFileTokenizer<ErrorPolicy>::getLine(unsigned line)
+{
+    if (line >= file_lines.size()) ErrorPolicy::indexOutOfBounds(true);
+    return file_lines[line];
+}
+
+template class BasicStringTokenizer<TokenizerThrowsObjects>;
+template class BasicFileTokenizer<TokenizerThrowsObjects>;
+template class BasicStringTokenizer<TokenizerThrowsStatus>;
+template class BasicFileTokenizer<TokenizerThrowsStatus>;
