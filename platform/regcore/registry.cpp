@@ -1,7 +1,7 @@
 #include "registry.h"
 
 #include "sandbox_path.h"
-#include "semaphore.h"
+#include "tvk_semaphore.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "semaphore.h"
+#include "tvk_semaphore.h"
 
 #include <algorithm>
 #include <cerrno>

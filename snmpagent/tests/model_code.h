@@ -1,11 +1,9 @@
 // Stores the model code that identifying programs read, in the registry below QV_ROOT.
 #pragma once
 
-#include <cstdint>
+#include "registry.h"
 
-// Declared here rather than through the registry header, whose directory would shadow the
-// system <semaphore.h> for everything included after it.
-unsigned SetRegData(const char* pszFullKey, const void* pData, unsigned long sData);
+#include <cstdint>
 
 namespace qv::test {
 

@@ -1,5 +1,5 @@
 #include "registry.h"
-#include "semaphore.h"
+#include "tvk_semaphore.h"
 #include "temp_root.h"
 
 #include <algorithm>

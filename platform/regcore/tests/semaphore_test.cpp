@@ -1,4 +1,4 @@
-#include "semaphore.h"
+#include "tvk_semaphore.h"
 #include "temp_root.h"
 
 #include <cerrno>
