@@ -1,0 +1,196 @@
+#include "ipmdirectbasecontroller.h"
+
+#include "command_table.h"
+#include "ipmexception.h"
+#include "mgmtctl.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+using qv::bmc::CommandId;
+
+namespace {
+// The largest answer one driver exchange can carry.
+constexpr int kLargestAnswer = 256;
+struct NoResponseRecord { UINT8 bVersion; };
+} // namespace
+
+std::string CIPMDirectBaseController::function(const char* operation) const
+{
+    return qv::bmc::functionName(className(), operation);
+}
+
+void CIPMDirectBaseController::Destruct() {}
+CIPMControllerPolymorph* CIPMDirectBaseController::GetRealController() { return this; }
+CIPMBaseControllerExport* CIPMDirectBaseController::GetBaseController() { return nullptr; }
+CIPMBaseControllerPolymorph* CIPMDirectBaseController::GetRealBaseController() { return this; }
+UINT8 CIPMDirectBaseController::GetAddress() { return 0x20; }
+void CIPMDirectBaseController::SetAddress(unsigned char) {}
+UINT8 CIPMDirectBaseController::GetLun() { return 0; }
+void CIPMDirectBaseController::SetLun(unsigned char) {}
+int CIPMDirectBaseController::GetUseAddressFlag() { return 0; }
+void CIPMDirectBaseController::SetUseAddressFlag(int) {}
+int CIPMDirectBaseController::GetUseLunFlag() { return 0; }
+void CIPMDirectBaseController::SetUseLunFlag(int) {}
+
+#define QVBMC_SETTING(Name)                                                                        \
+    int CIPMDirectBaseController::Get##Name() { return m_n##Name; }                                \
+    void CIPMDirectBaseController::Set##Name(int value) { m_n##Name = value; }
+QVBMC_BASE_CONTROLLER_SETTINGS(QVBMC_SETTING)
+#undef QVBMC_SETTING
+
+#define QVBMC_COMMAND_R0(Result, Name)                                                             \
+    Result CIPMDirectBaseController::Name()                                                        \
+    {                                                                                              \
+        return qv::bmc::runCommand<Result>(*this, CommandId::Name,                                 \
+                                           static_cast<const QVBMC_NO_DATA*>(nullptr), version(),  \
+                                           className());                                           \
+    }
+#define QVBMC_COMMAND_R1(Result, Name, Request)                                                    \
+    Result CIPMDirectBaseController::Name(Request request)                                         \
+    {                                                                                              \
+        return qv::bmc::runCommand<Result>(*this, CommandId::Name, &request, version(),            \
+                                           className());                                           \
+    }
+#define QVBMC_COMMAND_V0(Name)                                                                     \
+    void CIPMDirectBaseController::Name()                                                          \
+    {                                                                                              \
+        qv::bmc::runCommand<NoResponseRecord>(*this, CommandId::Name,                              \
+                                              static_cast<const QVBMC_NO_DATA*>(nullptr),          \
+                                              version(), className());                             \
+    }
+QVBMC_CONTROLLER_COMMANDS(QVBMC_COMMAND_R0, QVBMC_COMMAND_R1, QVBMC_COMMAND_V0)
+QVBMC_BASE_CONTROLLER_COMMANDS(QVBMC_COMMAND_R0, QVBMC_COMMAND_R1)
+#undef QVBMC_COMMAND_R0
+#undef QVBMC_COMMAND_R1
+#undef QVBMC_COMMAND_V0
+
+void CIPMDirectBaseController::ThrowCCException(unsigned int code, const char* currentFunction,
+                                                const char* failedInstruction)
+{
+    MMC_CloseDevice();
+    const std::string message = qv::bmc::completionCodeMessage(code);
+    throw new CIPMException(IPMAPI_ERROR_COMPLETION_CODE | code, currentFunction, failedInstruction,
+                            message.c_str());
+}
+
+void CIPMDirectBaseController::SendReceiveIPMIMessage(unsigned char netFn, unsigned char command,
+                                                      const unsigned char* pbCommandData,
+                                                      int nCommandDataLength,
+                                                      unsigned char* pbResponseData,
+                                                      int* pnResponseDataLength)
+{
+    const std::string fn = function("SendReceiveIPMIMessage");
+    if (nCommandDataLength < 0)
+        qv::bmc::throwBadArgument(fn, "if ( nCommandDataLength < 0 )",
+                                  "Command data length is invalid");
+    if (nCommandDataLength > qv::bmc::kCommandDataLengthMaximum)
+        qv::bmc::throwBadArgument(fn,
+                                  "if ( nCommandDataLength > QVBMC_COMMAND_DATA_LENGTH_MAXIMUM )",
+                                  "Request Command Data Length is invalid");
+    if (nCommandDataLength > 0 && !pbCommandData)
+        qv::bmc::throwBadArgument(fn, "if ( !pbCommandData )", "Command data is invalid");
+    if (pnResponseDataLength && *pnResponseDataLength < 0)
+        qv::bmc::throwBadArgument(fn, "if ( *pnResponseDataLength < 0 )",
+                                  "Response length is invalid");
+    if (pnResponseDataLength && !pbResponseData)
+        qv::bmc::throwBadArgument(fn, "if ( !pbResponseData )", "Response buffer is invalid");
+
+    unsigned char frame[2 + qv::bmc::kCommandDataLengthMaximum] = {};
+    frame[0] = static_cast<unsigned char>(netFn << 2);
+    frame[1] = command;
+    if (nCommandDataLength > 0) memcpy(frame + 2, pbCommandData, static_cast<size_t>(nCommandDataLength));
+    const int frameLength = nCommandDataLength + 2;
+
+    if (int rc = RetryMMC_OpenDevice(); rc != 0)
+        ThrowCCException(static_cast<unsigned>(rc), fn.c_str(), "RetryMMC_OpenDevice");
+
+    const int capacity = pnResponseDataLength ? *pnResponseDataLength : 0;
+    const bool wantResponse = capacity > 0;
+    const int offered = std::min(capacity + 2, kLargestAnswer);
+    unsigned char answer[kLargestAnswer] = {};
+    int received = 0;
+    for (int retries = 0;; ++retries) {
+        received = offered;
+        memset(answer, 0, sizeof answer);
+        const int rc = TunnelSendReceive(frame, frameLength, answer, &received);
+        MMCSleep(m_nPreSMSDataCheckSleep);
+        unsigned int failure = 0;
+        std::string instruction;
+        if (rc != 0) {
+            failure = static_cast<unsigned>(rc);
+            instruction = "TunnelSendReceive";
+        } else if (wantResponse) {
+            // An answer without its completion code is as unusable as one too long.
+            if (received < 3 || received - 2 > capacity) {
+                MMC_CloseDevice();
+                throw new CIPMException(IPMAPI_ERROR_RESPONSE_TOO_LONG, fn.c_str(),
+                                        "if ( nResponseLength > *pnResponseDataLength )",
+                                        "Response Length is invalid");
+            }
+            if (answer[2] != 0) {
+                failure = answer[2];
+                char text[64];
+                snprintf(text, sizeof text, "Command 0x%.2x returned from TunnelSendReceive",
+                         command);
+                instruction = text;
+            }
+        }
+        if (failure == 0) break;
+        if (retries < m_nIPMICommandRetryMaximum) {
+            MMCSleep(m_nIPMICommandRetrySleepInterval);
+            continue;
+        }
+        ThrowCCException(failure, fn.c_str(), instruction.c_str());
+    }
+    RetryMMC_CloseDevice();
+    if (wantResponse) {
+        *pnResponseDataLength = received - 2;
+        memcpy(pbResponseData, answer + 2, static_cast<size_t>(received - 2));
+    }
+}
+
+void CIPMDirectBaseController::SendReceiveIPMIMessage(ImbI2cRequest request, int nRequestLength,
+                                                      ImbI2cResponse* pResponse,
+                                                      int* pnResponseLength)
+{
+    const std::string fn = function("SendReceiveIPMIMessage<2nd>");
+    checkExternalLengths(fn, nRequestLength, true, pResponse, pnResponseLength);
+    if (!pnResponseLength)
+        qv::bmc::throwBadArgument(fn, "if ( !pnResponseLength )", "Response length is invalid");
+
+    // The answer's data must fit the 33 data bytes of the caller's message.
+    int capacity = std::min<int>(*pnResponseLength, sizeof(ImbI2cResponse)) - 7;
+    SendReceiveIPMIMessage(request.netFn, request.command, request.cmdData, nRequestLength - 7,
+                           pResponse->cmdData, &capacity);
+    pResponse->rqSA = request.rqSA;
+    pResponse->netFn = static_cast<UINT8>(request.netFn + 1);
+    pResponse->rqLun = request.rqLun;
+    pResponse->rsSA = request.rsSA;
+    pResponse->rqSeq = request.rqSeq;
+    pResponse->rsLun = request.rsLun;
+    pResponse->command = request.command;
+    *pnResponseLength = capacity + 7;
+}
+
+void CIPMDirectBaseController::checkExternalLengths(const std::string& fn, int nRequestLength,
+                                                    bool boundRequestLength,
+                                                    const ImbI2cResponse* pResponse,
+                                                    const int* pnResponseLength)
+{
+    if (nRequestLength < static_cast<int>(sizeof(IMB_I2C_REQUEST_HEADER) + 1))
+        qv::bmc::throwBadArgument(fn,
+                                  "if ( nRequestLength < ( sizeof( IMB_I2C_REQUEST_HEADER ) + 1 ) )",
+                                  "Request length is invalid");
+    if (boundRequestLength && nRequestLength > static_cast<int>(sizeof(IMB_I2C_REQUEST)))
+        qv::bmc::throwBadArgument(fn, "if ( nRequestLength > sizeof( IMB_I2C_REQUEST ) )",
+                                  "Request length is invalid");
+    if (pnResponseLength &&
+        *pnResponseLength < static_cast<int>(sizeof(IMB_I2C_RESPONSE_HEADER) + 1))
+        qv::bmc::throwBadArgument(
+            fn, "if ( *pnResponseLength < ( sizeof( IMB_I2C_RESPONSE_HEADER ) + 1 ) )",
+            "Response length is invalid");
+    if (pnResponseLength && !pResponse)
+        qv::bmc::throwBadArgument(fn, "if ( !pResponse )", "Response buffer is invalid");
+}
