@@ -87,9 +87,12 @@ void ControllerCore::reset() {
     fru.clear();
     fruAccess = 0;
     i2c.clear();
+    privateI2c.clear();
+    ipmb.removeSatellites();
     flash = FirmwareState{};
     flash.flash.assign(0x10000, 0xFF);
     ports = {};
+    locatorLed = 0;
     driver = {};
     fruShapeHasDeviceId_ = false;
 }
@@ -117,6 +120,8 @@ Bytes ControllerCore::dispatch(uint8_t nf, uint8_t cmd, const Bytes& d, Dialect 
     case netfn::kApplication:
         if (cmd == kErrorReportCommand)   // the one answer without a completion code
             return {lastFailedCommand, lastErrorCode};
+        if (cmd == kGetLocatorLedCommand || cmd == kSetLocatorLedCommand)
+            return locatorLedCommand(cmd, d);
         return application(cmd, d);
     case netfn::kSensorEvent:
         return sensorEvent(cmd, d);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "controller_simulator.h"
+#include "ipmb_bus.h"
 #include "sim_clock.h"
 
 #include <array>
@@ -32,6 +33,7 @@ constexpr uint8_t kOutOfRange = 0xC9;
 constexpr uint8_t kNotPresent = 0xCB;
 constexpr uint8_t kInvalidField = 0xCC;
 constexpr uint8_t kNotInThisState = 0xD5;
+constexpr uint8_t kNakOnWrite = 0x83;          // Send Message: the addressed device did not acknowledge
 // Master I2C results of the controller's own family.
 constexpr uint8_t kI2cBusError = 0x02;
 constexpr uint8_t kI2cAddressNak = 0x05;
@@ -87,6 +89,7 @@ public:
     Bytes handle(const Bytes& message, Dialect dialect);
 
     void loadScenario(const nlohmann::json& bmc);
+    void loadSatellites(const nlohmann::json& list);
     void reset();   // an empty IPMI 1.0 controller
 
     // Driver side.
@@ -132,8 +135,11 @@ public:
     Bytes fru;
     uint8_t fruAccess = 0;             // 0: byte access
     std::map<uint8_t, I2cDevice> i2c;  // by 8-bit slave address
+    std::map<uint16_t, I2cDevice> privateI2c;   // private bus id << 8 | 8-bit slave address
+    IpmbBus ipmb;                      // satellites; its faults outlive a scenario load
     FirmwareState flash;
     std::array<uint8_t, 3> ports{};
+    uint8_t locatorLed = 0;            // 0 off, 1 on
     struct { std::string name = "QV MMC"; char letter = 'K'; uint8_t major = 1, minor = 2; } driver;
 
 private:
@@ -142,10 +148,17 @@ private:
     Bytes sensorEvent(uint8_t cmd, const Bytes& d);
     Bytes storage(uint8_t cmd, const Bytes& d, Dialect dialect);
     Bytes firmware(uint8_t cmd, const Bytes& d);
+    static constexpr uint8_t kGetLocatorLedCommand = 0xDD;
+    static constexpr uint8_t kSetLocatorLedCommand = 0xDC;
+    Bytes locatorLedCommand(uint8_t cmd, const Bytes& d);
 
     Bytes watchdogCommand(uint8_t cmd, const Bytes& d);
     Bytes i2cCommand(uint8_t cmd, const Bytes& d);
     Bytes i2cTransfer(uint8_t bus, uint8_t address, const Bytes& write, size_t readCount, bool doWrite);
+    Bytes messageCommand(uint8_t cmd, const Bytes& d);
+    // A frame written onto the management bus; a satellite's answer joins the receive queue.
+    enum class BusWrite { Delivered, Nak };
+    BusWrite writeToIpmb(const Bytes& frame, size_t maximumMessage);
     Bytes sdrCommand(uint8_t cmd, const Bytes& d);
     Bytes selCommand(uint8_t cmd, const Bytes& d);
     Bytes fruCommand(uint8_t cmd, const Bytes& d, Dialect dialect);

@@ -80,19 +80,48 @@ void ControllerSimulator::injectAnswerFault(AnswerFault fault, int times) {
     server_->state.faults.answerFaults = times;
 }
 
+void ControllerSimulator::silenceSatellite(uint8_t address, int times) {
+    QV_LOCKED;
+    server_->state.core.ipmb.faults.silent[address] = times;
+}
+
+void ControllerSimulator::injectIpmbFault(IpmbFault fault, int times) {
+    QV_LOCKED;
+    server_->state.core.ipmb.faults.fault = fault;
+    server_->state.core.ipmb.faults.faultTimes = times;
+}
+
+void ControllerSimulator::injectSatelliteCompletionCode(uint8_t address, uint8_t netfn, uint8_t cmd,
+                                                        uint8_t completionCode, int times) {
+    QV_LOCKED;
+    server_->state.core.ipmb.faults.completionCodes[ipmbFaultKey(address, netfn, cmd)] = {
+        completionCode, times};
+}
+
 void ControllerSimulator::clearFaults() {
     QV_LOCKED;
     server_->state.faults = PendingFaults{};
+    server_->state.core.ipmb.faults = IpmbFaults{};
 }
+
+namespace {
+// The satellites keep the baseboard controller's time.
+template <typename Change>
+void changeClocks(ControllerCore& core, Change change) {
+    change(core.clock);
+    for (uint8_t address : core.ipmb.addresses())
+        change(core.ipmb.satellite(address)->clock);
+}
+} // namespace
 
 void ControllerSimulator::setClock(uint32_t seconds) {
     QV_LOCKED;
-    server_->state.core.clock.set(seconds);
+    changeClocks(server_->state.core, [seconds](SimClock& clock) { clock.set(seconds); });
 }
 
 void ControllerSimulator::advanceClock(uint32_t milliseconds) {
     QV_LOCKED;
-    server_->state.core.clock.advance(milliseconds);
+    changeClocks(server_->state.core, [milliseconds](SimClock& clock) { clock.advance(milliseconds); });
 }
 
 uint32_t ControllerSimulator::clockSeconds() const {
@@ -112,7 +141,9 @@ void ControllerSimulator::clearJournal() {
 
 std::vector<uint8_t> ControllerSimulator::handleMessage(const std::vector<uint8_t>& message) {
     QV_LOCKED;
-    return server_->state.core.handle(message, Dialect::DeviceNode);
+    Bytes frame = server_->state.core.handle(message, Dialect::DeviceNode);
+    server_->state.journalBusTraffic();
+    return frame;
 }
 
 namespace {
@@ -124,6 +155,23 @@ std::vector<Entry> entriesOf(const RecordStore& store) {
     return out;
 }
 } // namespace
+
+std::vector<uint8_t> ControllerSimulator::satelliteAddresses() const {
+    QV_LOCKED;
+    return server_->state.core.ipmb.addresses();
+}
+
+std::vector<SdrEntry> ControllerSimulator::satelliteSdrEntries(uint8_t address) const {
+    QV_LOCKED;
+    const ControllerCore* satellite = server_->state.core.ipmb.satellite(address);
+    return satellite ? entriesOf<SdrEntry>(satellite->sdr) : std::vector<SdrEntry>{};
+}
+
+std::vector<uint8_t> ControllerSimulator::satelliteFruData(uint8_t address) const {
+    QV_LOCKED;
+    const ControllerCore* satellite = server_->state.core.ipmb.satellite(address);
+    return satellite ? satellite->fru : std::vector<uint8_t>{};
+}
 
 std::vector<SelEntry> ControllerSimulator::selEntries() const {
     QV_LOCKED;

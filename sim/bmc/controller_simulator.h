@@ -31,6 +31,19 @@ struct JournalEntry {
 // Requests that came through the ipmitool dummy socket are journaled with this code.
 constexpr uint32_t kDummyRequestCode = 0x100;
 
+// Frames that crossed the management bus behind the controller (bridged requests) are journaled
+// with this code: `request` the frame as written (rsSA first), `answer` the satellite's whole
+// response frame, empty when none came (silent satellite, bad checksum, no device).
+constexpr uint32_t kIpmbFrameCode = 0x101;
+
+// Damage a satellite's response frame can be made to carry.
+enum class IpmbFault {
+    None,
+    WrongSequence,       // a well-formed answer with the next sequence number
+    BadHeaderChecksum,   // first checksum wrong
+    BadDataChecksum,     // closing checksum wrong
+};
+
 // Malformed answers the send/receive request can be made to give.
 enum class AnswerFault {
     None,
@@ -95,6 +108,12 @@ public:
     void failNextIoctls(int count, int errnoValue);          // the ioctl itself fails (-1)
     void injectCompletionCode(uint8_t netfn, uint8_t cmd, uint8_t completionCode, int times);
     void injectAnswerFault(AnswerFault fault, int times);
+    // Satellites on the management bus: drop the next `times` requests to `address` without an
+    // answer (times < 0: until cleared), damage the next responses, or answer with a code.
+    void silenceSatellite(uint8_t address, int times);
+    void injectIpmbFault(IpmbFault fault, int times);
+    void injectSatelliteCompletionCode(uint8_t address, uint8_t netfn, uint8_t cmd, uint8_t completionCode,
+                                       int times);
     void clearFaults();
 
     // The clock: real time by default. setClock() freezes it at `seconds` (SEL time base);
@@ -115,6 +134,10 @@ public:
     std::vector<SelEntry> selEntries() const;
     std::vector<SdrEntry> sdrEntries() const;
     std::vector<uint8_t> fruData() const;
+    // Satellite controllers of the scenario by slave address, and their state.
+    std::vector<uint8_t> satelliteAddresses() const;
+    std::vector<SdrEntry> satelliteSdrEntries(uint8_t address) const;   // empty for an unknown address
+    std::vector<uint8_t> satelliteFruData(uint8_t address) const;
     WatchdogState watchdog() const;
     // I2C devices on bus 0 by 8-bit slave address (bit 0 ignored). A port expander's read gives
     // its latch AND the input pins.
@@ -124,7 +147,8 @@ public:
     FirmwareState firmware() const;
     uint8_t port(int number) const;        // driver ports 1..3
     void setPort(int number, uint8_t value);
-    // Queues a message for the SMS buffer; port 3 bit 0x04 is set while one waits.
+    // Queues a message for the SMS buffer (also the receive queue that Get Message reads, where the
+    // satellites' answers land); port 3 bit 0x04 is set while one waits.
     void queueSmsMessage(const std::vector<uint8_t>& message);
     void queueSmmMessage(const std::vector<uint8_t>& message);
 

@@ -7,6 +7,13 @@ namespace {
 constexpr uint64_t kWatchdogTickMs = 100;
 constexpr uint8_t kWatchdogDontStop = 0x40;
 constexpr size_t kMaxI2cRead = 31;   // what one answer frame of the device node can carry
+constexpr uint8_t kReceiveMessageAvailable = 0x01;
+constexpr uint8_t kEventBufferFull = 0x02;
+constexpr uint8_t kIpmbChannel = 0;
+// Message bytes the receive queue hands out per entry: Get Message's 34, the 0.9 SMS buffer's 32.
+constexpr size_t kGetMessageCapacity = 34;
+constexpr size_t kSmsBufferCapacity = 32;
+constexpr size_t kReceiveQueueDepth = 32;
 } // namespace
 
 Bytes ControllerCore::application(uint8_t cmd, const Bytes& d) {
@@ -52,15 +59,12 @@ Bytes ControllerCore::application(uint8_t cmd, const Bytes& d) {
     case 0x24:
     case 0x25:
         return watchdogCommand(cmd, d);
-    case 0x30:   // Set interrupt flags
-        if (d.size() < 1)
-            return answer(cc::kRequestLength);
-        interruptFlags = d[0];
-        return answer(cc::kOk);
-    case 0x31: {  // Get interrupt / message flags: bit 0 SMS message waiting, bit 1 event buffer full
-        uint8_t flags = static_cast<uint8_t>(interruptFlags | (smsQueue.empty() ? 0 : 0x01) | (smmQueue.empty() ? 0 : 0x02));
-        return answer(cc::kOk, {flags});
-    }
+    case 0x30:
+    case 0x31:
+    case 0x32:
+    case 0x33:
+    case 0x34:
+        return messageCommand(cmd, d);
     case 0x35:   // Read SMM message buffer
     case 0x37: { // Read SMS message buffer
         auto& queue = cmd == 0x35 ? smmQueue : smsQueue;
@@ -78,6 +82,67 @@ Bytes ControllerCore::application(uint8_t cmd, const Bytes& d) {
     default:
         return answer(cc::kInvalidCommand);
     }
+}
+
+Bytes ControllerCore::messageCommand(uint8_t cmd, const Bytes& d) {
+    switch (cmd) {
+    case 0x30:   // Clear Message Flags; the earlier generation sets its interrupt flags here
+        if (d.size() < 1)
+            return answer(cc::kRequestLength);
+        if (!ipmi10) {
+            interruptFlags = d[0];
+            return answer(cc::kOk);
+        }
+        if (d[0] & kReceiveMessageAvailable)
+            smsQueue.clear();
+        if (d[0] & kEventBufferFull)
+            smmQueue.clear();
+        interruptFlags &= static_cast<uint8_t>(~d[0]);
+        return answer(cc::kOk);
+    case 0x31: {  // Get Message / interrupt flags: bit 0 message waiting, bit 1 event buffer full
+        uint8_t flags = static_cast<uint8_t>(interruptFlags | (smsQueue.empty() ? 0 : kReceiveMessageAvailable) |
+                                             (smmQueue.empty() ? 0 : kEventBufferFull));
+        return answer(cc::kOk, {flags});
+    }
+    default:
+        break;
+    }
+    if (!ipmi10)   // no message bridging before 1.0: satellites are reached by master write
+        return answer(cc::kInvalidCommand);
+    switch (cmd) {
+    case 0x32:   // Enable Message Channel Receive: channel[, state]
+        if (d.size() < 1)
+            return answer(cc::kRequestLength);
+        return answer(cc::kOk, {static_cast<uint8_t>(d[0] & 0x0F), static_cast<uint8_t>(d.size() > 1 ? d[1] & 1 : 1)});
+    case 0x33: { // Get Message: channel, then the message without its first address byte
+        if (smsQueue.empty())
+            return answer(cc::kNoData);
+        Bytes out = answer(cc::kOk, {kIpmbChannel});
+        out.insert(out.end(), smsQueue.front().begin(), smsQueue.front().end());
+        smsQueue.pop_front();
+        return out;
+    }
+    default: {   // 0x34 Send Message: channel, then the whole IPMB frame
+        if (d.size() < 1 + kIpmbMinimumFrame || d.size() > 2 + kIpmbMaximumFrame)   // 2: channel, broadcast
+            return answer(cc::kRequestLength);
+        if ((d[0] & 0x0F) != kIpmbChannel)
+            return answer(cc::kInvalidField);
+        BusWrite result = writeToIpmb(Bytes(d.begin() + 1, d.end()), kGetMessageCapacity);
+        return answer(result == BusWrite::Nak ? cc::kNakOnWrite : cc::kOk);
+    }
+    }
+}
+
+ControllerCore::BusWrite ControllerCore::writeToIpmb(const Bytes& frame, size_t maximumMessage) {
+    IpmbBus::Delivery delivery = ipmb.deliver(frame, maximumMessage);
+    if (delivery.outcome == IpmbBus::Outcome::Nak)
+        return BusWrite::Nak;
+    if (delivery.outcome == IpmbBus::Outcome::Answered) {
+        if (smsQueue.size() >= kReceiveQueueDepth)   // a full queue loses the newest, as the hardware does
+            return BusWrite::Delivered;
+        smsQueue.emplace_back(delivery.response.begin() + 1, delivery.response.end());
+    }
+    return BusWrite::Delivered;
 }
 
 void ControllerCore::updateWatchdog() {
@@ -166,13 +231,30 @@ Bytes ControllerCore::i2cCommand(uint8_t cmd, const Bytes& d) {
 Bytes ControllerCore::i2cTransfer(uint8_t bus, uint8_t address, const Bytes& write, size_t readCount, bool doWrite) {
     if (readCount > kMaxI2cRead)
         return answer(cc::kOutOfRange);
-    // bus byte: channel in the high nibble on later generations, bus id in bit 1..3; only bus 0
-    if ((bus & 0x0E) != 0)
-        return answer(cc::kI2cBusError);
-    auto it = i2c.find(address & 0xFE);
-    if (it == i2c.end())
-        return answer(cc::kI2cAddressNak);
-    I2cDevice& dev = it->second;
+    // bus byte: channel in the high nibble on later generations, bus id in bit 1..3, bit 0 private
+    I2cDevice* found = nullptr;
+    if (bus & 0x01) {
+        auto it = privateI2c.find(static_cast<uint16_t>(((bus >> 1) & 0x07) << 8 | (address & 0xFE)));
+        if (it != privateI2c.end())
+            found = &it->second;
+    }
+    if (found == nullptr) {
+        if ((bus & 0x0E) != 0)
+            return answer(privateI2c.empty() ? cc::kI2cBusError : cc::kI2cAddressNak);
+        auto it = i2c.find(address & 0xFE);
+        if (it == i2c.end()) {
+            // a write-only transfer to a controller on the public bus is an IPMB request
+            if (!(bus & 0x01) && doWrite && readCount == 0 && ipmb.satellite(address & 0xFE) != nullptr) {
+                Bytes frame{static_cast<uint8_t>(address & 0xFE)};
+                frame.insert(frame.end(), write.begin(), write.end());
+                if (writeToIpmb(frame, kSmsBufferCapacity) == BusWrite::Delivered)
+                    return answer(cc::kOk);
+            }
+            return answer(cc::kI2cAddressNak);
+        }
+        found = &it->second;
+    }
+    I2cDevice& dev = *found;
     if (dev.kind == I2cDevice::Kind::PortExpander) {
         if (doWrite && !write.empty())
             dev.latch = write.back();

@@ -67,7 +67,7 @@ std::vector<uint8_t> fruLocator(const json& j, uint8_t version) {
     auto r = header(j, 0x11, version);
     std::vector<uint8_t> body = {
         byteAt(j, "address", 0x20), byteAt(j, "fruId", 0),
-        0x80,                       // logical FRU device, LUN 0, private bus 0
+        byteAt(j, "access", 0x80),  // default: logical FRU device, LUN 0, private bus 0
         0x00, 0x00,                 // channel, reserved
         byteAt(j, "deviceType", 0x10), byteAt(j, "deviceModifier", 0),
         byteAt(j, "entity", 0x07), byteAt(j, "instance", 1), 0x00,
@@ -168,6 +168,24 @@ std::vector<uint8_t> encodeSdr(const json& record, uint8_t sdrVersion) {
     return r;
 }
 
+// Multi-record area: each record a 5-byte header (type, format 2 with end-of-list on the last,
+// length, data checksum, header checksum) and its data.
+std::vector<uint8_t> multiRecordArea(const json& list) {
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i < list.size(); ++i) {
+        std::vector<uint8_t> data = bytesFromJson(list[i].at("data"));
+        if (data.size() > 255)
+            throw std::invalid_argument("FRU multi-record longer than 255 bytes");
+        bool last = i + 1 == list.size();
+        std::vector<uint8_t> header{byteAt(list[i], "type", 0xC0), static_cast<uint8_t>(last ? 0x82 : 0x02),
+                                    static_cast<uint8_t>(data.size()), zeroChecksum(data, 0)};
+        header.push_back(zeroChecksum(header, 0));
+        out.insert(out.end(), header.begin(), header.end());
+        out.insert(out.end(), data.begin(), data.end());
+    }
+    return out;
+}
+
 std::vector<uint8_t> encodeFru(const json& fru) {
     if (fru.contains("bytes"))
         return bytesFromJson(fru["bytes"]);
@@ -187,6 +205,11 @@ std::vector<uint8_t> encodeFru(const json& fru) {
             continue;
         image[2 + i] = static_cast<uint8_t>(image.size() / 8);   // chassis, board, product offsets
         image.insert(image.end(), areas[i].begin(), areas[i].end());
+    }
+    if (fru.contains("multiRecords") && !fru["multiRecords"].empty()) {
+        image[5] = static_cast<uint8_t>(image.size() / 8);   // every area above is a multiple of 8 long
+        auto records = multiRecordArea(fru["multiRecords"]);
+        image.insert(image.end(), records.begin(), records.end());
     }
     std::vector<uint8_t> head(image.begin(), image.begin() + 7);
     image[7] = zeroChecksum(head, 0);

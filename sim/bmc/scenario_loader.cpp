@@ -15,7 +15,7 @@ void setIf(const json& j, const char* key, T& target) {
         target = static_cast<T>(numberFromJson(j.at(key)));
 }
 
-void loadI2cDevice(const json& j, std::map<uint8_t, I2cDevice>& devices) {
+void loadI2cDevice(const json& j, std::map<uint8_t, I2cDevice>& devices, std::map<uint16_t, I2cDevice>& privateDevices) {
     I2cDevice dev;
     std::string kind = j.value("kind", std::string("pcf8574"));
     uint8_t address = static_cast<uint8_t>(numberFromJson(j.at("address")) & 0xFE);
@@ -38,8 +38,17 @@ void loadI2cDevice(const json& j, std::map<uint8_t, I2cDevice>& devices) {
     } else {
         throw std::invalid_argument("unknown I2C device kind " + kind);
     }
-    devices[address] = std::move(dev);
+    if (j.contains("privateBus")) {
+        uint32_t bus = numberFromJson(j["privateBus"]);
+        if (bus > 7)
+            throw std::invalid_argument("private bus id must be 0..7");
+        privateDevices[static_cast<uint16_t>(bus << 8 | address)] = std::move(dev);
+    } else {
+        devices[address] = std::move(dev);
+    }
 }
+
+constexpr uint8_t kOwnAddress = 0x20;
 } // namespace
 
 void ControllerCore::loadScenario(const json& scenario) {
@@ -82,7 +91,12 @@ void ControllerCore::loadScenario(const json& scenario) {
     if (j.contains("fru"))
         fru = encodeFru(j["fru"]);
     for (const auto& dev : j.value("i2c", json::array()))
-        loadI2cDevice(dev, i2c);
+        loadI2cDevice(dev, i2c, privateI2c);
+    loadSatellites(j.value("satellites", json::array()));
+    std::string absent = j.value("ipmbAbsent", std::string("nak"));
+    if (absent != "nak" && absent != "ignore")
+        throw std::invalid_argument("ipmbAbsent must be \"nak\" or \"ignore\"");
+    ipmb.nakAbsent = absent == "nak";
     if (j.contains("ports")) {
         auto p = bytesFromJson(j["ports"]);
         for (size_t i = 0; i < p.size() && i < ports.size(); ++i)
@@ -116,6 +130,25 @@ void ControllerCore::loadScenario(const json& scenario) {
     if (j.contains("clock"))
         clock.set(numberFromJson(j["clock"]));
     sel.addTime = sdr.addTime = clock.nowSeconds();
+    for (uint8_t address : ipmb.addresses())
+        ipmb.satellite(address)->clock = clock;
+}
+
+// Each satellite is described like the baseboard controller, plus its slave address and whether
+// it stays silent on the bus.
+void ControllerCore::loadSatellites(const json& list) {
+    for (const auto& s : list) {
+        uint32_t address = numberFromJson(s.at("address"));
+        if (address == 0 || address > 0xFE || (address & 1) || address == kOwnAddress)
+            throw std::invalid_argument("satellite address must be an even slave address other than 0x20");
+        if (ipmb.satellite(static_cast<uint8_t>(address)) != nullptr)
+            throw std::invalid_argument("two satellites at one address");
+        if (s.contains("satellites"))
+            throw std::invalid_argument("satellites cannot carry satellites");
+        auto satellite = std::make_unique<ControllerCore>();
+        satellite->loadScenario(s);
+        ipmb.addSatellite(static_cast<uint8_t>(address), std::move(satellite), s.value("silent", false));
+    }
 }
 
 } // namespace qv::sim

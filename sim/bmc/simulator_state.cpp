@@ -106,6 +106,7 @@ devsock::Reply SimulatorState::ioctl(const devsock::Request& request) {
         reply.error = ENOTTY;
     }
     journal.push_back({core.clock.nowMs(), request.code, request.data, reply.data});
+    journalBusTraffic();
     return reply;
 }
 
@@ -113,7 +114,13 @@ Bytes SimulatorState::standardMessage(const Bytes& message) {
     std::lock_guard lock(mutex);
     Bytes frame = exchange(message, Dialect::Standard);
     journal.push_back({core.clock.nowMs(), kDummyRequestCode, message, frame});
+    journalBusTraffic();
     return frame;
+}
+
+void SimulatorState::journalBusTraffic() {
+    for (auto& [request, response] : core.ipmb.takeTraffic())
+        journal.push_back({core.clock.nowMs(), kIpmbFrameCode, std::move(request), std::move(response)});
 }
 
 } // namespace qv::sim

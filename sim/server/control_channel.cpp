@@ -18,16 +18,29 @@ namespace {
 using json = nlohmann::json;
 constexpr size_t kMaxRequestLine = 1 << 20;
 
+template <typename Fault>
+Fault byName(const std::map<std::string, Fault>& names, const std::string& name) {
+    auto it = names.find(name);
+    if (it == names.end())
+        throw std::invalid_argument("unknown fault " + name);
+    return it->second;
+}
+
 AnswerFault faultByName(const std::string& name) {
     static const std::map<std::string, AnswerFault> names{{"none", AnswerFault::None},
                                                           {"wrongNetFn", AnswerFault::WrongNetFn},
                                                           {"wrongCommand", AnswerFault::WrongCommand},
                                                           {"tooShort", AnswerFault::TooShort},
                                                           {"tooLong", AnswerFault::TooLong}};
-    auto it = names.find(name);
-    if (it == names.end())
-        throw std::invalid_argument("unknown answer fault " + name);
-    return it->second;
+    return byName(names, name);
+}
+
+IpmbFault ipmbFaultByName(const std::string& name) {
+    static const std::map<std::string, IpmbFault> names{{"none", IpmbFault::None},
+                                                        {"wrongSequence", IpmbFault::WrongSequence},
+                                                        {"badHeaderChecksum", IpmbFault::BadHeaderChecksum},
+                                                        {"badDataChecksum", IpmbFault::BadDataChecksum}};
+    return byName(names, name);
 }
 
 json journalJson(const std::vector<JournalEntry>& entries) {
@@ -74,6 +87,14 @@ json handleControlRequest(ControllerSimulator& sim, const json& rq) {
                                      rq.at("code").get<uint8_t>(), count("times"));
         } else if (op == "answerFault") {
             sim.injectAnswerFault(faultByName(rq.at("fault").get<std::string>()), count("times"));
+        } else if (op == "silenceSatellite") {
+            sim.silenceSatellite(rq.at("address").get<uint8_t>(), rq.value("times", -1));
+        } else if (op == "ipmbFault") {
+            sim.injectIpmbFault(ipmbFaultByName(rq.at("fault").get<std::string>()), count("times"));
+        } else if (op == "satelliteCompletionCode") {
+            sim.injectSatelliteCompletionCode(rq.at("address").get<uint8_t>(), rq.at("netfn").get<uint8_t>(),
+                                              rq.at("cmd").get<uint8_t>(), rq.at("code").get<uint8_t>(),
+                                              count("times"));
         } else if (op == "clearFaults") {
             sim.clearFaults();
         } else if (op == "journal") {
