@@ -1,0 +1,30 @@
+#include "nic_interfaces.h"
+
+#include "sandbox_path.h"
+#include "tokenizer.h"
+
+namespace nic {
+
+std::string procNetDevPath() { return qv::sandboxPath("/proc/net/dev"); }
+
+bool readEthInterfaces(std::vector<std::string>& names)
+{
+    try {
+        FileTokenizer file(procNetDevPath(), " \n\f\t\r");
+        if (file.getLinesCount() <= 2) return false;
+        for (unsigned i = 2; i < file.getLinesCount(); ++i) {
+            StringTokenizer& line = file.getLine(i);
+            if (line.getTokenCount() == 0) continue;
+            // "eth0:123" and "eth0:" name the same interface.
+            StringTokenizer first(line.getToken(0), " \n\f\t\r:");
+            if (first.getTokenCount() == 0) continue;
+            const std::string& name = first.getToken(0);
+            if (name.size() >= 3 && name.compare(0, 3, "eth") == 0) names.push_back(name);
+        }
+        return true;
+    } catch (const TokenizerError&) {
+        return false;
+    }
+}
+
+} // namespace nic
