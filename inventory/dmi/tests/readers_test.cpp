@@ -217,8 +217,9 @@ TEST_P(SmbiosFamilyTest, ReadsInventoryStructures)
     UC oem[32] = {};
     EXPECT_EQ(b.GetStringOfOEMStringOccurence(1, 2, oem, sizeof oem), 1);
     EXPECT_EQ(text(oem), "Serial---Port113f8");
-    if (GetParam() == DmiFormat::Smbios21)   // DMI 2.0 string tables carry no count
+    if (GetParam() == DmiFormat::Smbios21) { // DMI 2.0 string tables carry no count
         EXPECT_EQ(b.GetStringOfOEMStringOccurence(1, 3, oem, sizeof oem), 0);
+    }
 
     char mac[16];
     std::snprintf(mac, sizeof mac, "%02X%02XAABBCCDD", unsigned(kNetworkHandle & 0xFF), unsigned(kNetworkHandle >> 8));

@@ -34,7 +34,9 @@ TEST_F(BaseControllerTest, ProbeChoosesTheImplementationByVersionByte)
         EXPECT_EQ(base->GetAddress(), 0x20);
         EXPECT_EQ(base->GetDeviceId().bVersion, c.expected);
         // Message bridging exists from IPMI 1.0 on; the earlier generation answers an empty record.
-        if (c.expected == 9) EXPECT_EQ(base->GetMessageFlags().bVersion, 0);
+        if (c.expected == 9) {
+            EXPECT_EQ(base->GetMessageFlags().bVersion, 0);
+        }
         DestroyIPMBaseController(base);
     }
 }
