@@ -471,6 +471,19 @@ struct Sdr {
 };
 typedef Sdr SDR;
 
+// ---- One system event log record (shared with the event-log library, same bytes) ----
+#ifndef QV_SEL_RECORD_DEFINED
+#define QV_SEL_RECORD_DEFINED
+struct Sel {
+    UINT16 recordId;
+    UINT8 recordType;
+    UINT32 timestamp;
+    UINT8 generatorId, generatorLun, eventVersion, sensorType, sensorNumber, eventTrigger,
+        eventData1, eventData2, eventData3;
+};
+typedef Sel SEL;
+#endif
+
 #pragma pack(pop)
 
 #undef QVBMC_RECORD
@@ -511,6 +524,7 @@ static_assert(sizeof(SensorReadingStruct) == 26);
 static_assert(sizeof(GetThresholdReadingStruct) == 21);
 static_assert(sizeof(SetThresholdValueStruct) == 12);
 static_assert(sizeof(Sdr) == 64);
+static_assert(sizeof(Sel) == 16);
 static_assert(sizeof(Sdr::body.t10_02) == 43 && sizeof(Sdr::body.t09_02) == 38);
 static_assert(sizeof(Sdr::body.t09_20) == 58 && sizeof(Sdr::body.t09_21) == 23);
 static_assert(sizeof(Sdr::body.t09_01) == 59 && sizeof(Sdr::body.t10_01) == 59);

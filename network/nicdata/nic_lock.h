@@ -8,6 +8,10 @@
 
 namespace nic {
 
+// The lock file that guards the NIC parameter segment and every write of the settings file.
+inline constexpr const char* kParametersLockName = "qvnic_snmp_agent_semaphore";
+inline constexpr unsigned kParametersLockTimeoutMs = 10000;
+
 // 0 and *handle = descriptor + 1; EINVAL for a null argument; the errno of open; ETIMEDOUT.
 int AcquireSemaphore(const char* name, int* handle, unsigned timeoutMs);
 

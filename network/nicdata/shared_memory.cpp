@@ -9,11 +9,6 @@
 #include <cerrno>
 #include <cstdlib>
 
-namespace {
-const char* const kLockName = "qvnic_snmp_agent_semaphore";
-constexpr unsigned kLockTimeoutMs = 10000;
-} // namespace
-
 namespace nic {
 
 bool segmentKey(int& key)
@@ -99,7 +94,8 @@ bool SharedMemory::lock()
 {
     _error = 0;
     int handle = -1;
-    if (nic::AcquireSemaphore(kLockName, &handle, kLockTimeoutMs) != 0) {
+    if (nic::AcquireSemaphore(nic::kParametersLockName, &handle,
+                              nic::kParametersLockTimeoutMs) != 0) {
         fail("unable to lock the shared memory");
         return false;
     }
