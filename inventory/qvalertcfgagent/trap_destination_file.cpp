@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "atomic_file.h"
 #include "sandbox_path.h"
 #include "tokenizer.h"
 
@@ -44,39 +45,6 @@ bool readWhole(const std::string& path, std::string& contents)
     return !in.bad();
 }
 
-bool writeAll(int fd, const std::string& data)
-{
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// The daemons read the file without a lock: they must see the old file or the new one.
-bool replaceFile(const std::string& path, const std::string& contents, mode_t mode)
-{
-    const std::string directory = path.substr(0, path.rfind('/') + 1);
-    std::string temp = directory + "qvtraps.XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) return false;
-    const bool written = writeAll(fd, contents) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
-    const bool closed = close(fd) == 0;
-    if (!written || !closed || rename(temp.c_str(), path.c_str()) != 0) {
-        unlink(temp.c_str());
-        return false;
-    }
-    const int dir = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
-    return true;
-}
-
 template <class Edit>
 int rewriteDestinations(Edit edit)
 {
@@ -86,7 +54,8 @@ int rewriteDestinations(Edit edit)
     if (stat(path.c_str(), &st) != 0 || !readWhole(path, contents)) return -1;
     const std::optional<std::string> updated = edit(contents);
     if (!updated) return -1;
-    return replaceFile(path, *updated, st.st_mode & 07777) ? 0 : -1;
+    // The daemons read the file without a lock: they must see the old file or the new one.
+    return qv::replaceFileContents(path, *updated, st.st_mode & 07777) == 0 ? 0 : -1;
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "agent_frontend.h"
+#include "atomic_file.h"
 #include "registry.h"
 #include "sandbox_path.h"
 
@@ -107,23 +108,7 @@ bool rewriteNetworkFile(const std::string& name)
         contents += line.find("HOSTNAME") != std::string::npos ? "HOSTNAME=\"" + name + "\"\n" : line + '\n';
     if (in.bad()) return false;
 
-    std::string temp = path + ".new.XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) return false;
-    bool ok = fchmod(fd, st.st_mode & 07777) == 0;
-    for (size_t done = 0; ok && done < contents.size();) {
-        const ssize_t n = write(fd, contents.data() + done, contents.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<size_t>(n);
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-        unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    return qv::replaceFileContents(path, contents, st.st_mode & 07777) == 0;
 }
 
 struct Row {

@@ -1,5 +1,6 @@
 #include "registry.h"
 
+#include "atomic_file.h"
 #include "sandbox_path.h"
 #include "tvk_semaphore.h"
 
@@ -31,21 +32,6 @@ unsigned failure()
 }
 
 bool isPrintable(unsigned char byte) { return byte >= 32 && byte <= 126; }
-
-std::string directoryOf(const std::string& path)
-{
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-void syncDirectory(const std::string& path)
-{
-    int fd = open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    close(fd);
-}
 
 } // namespace
 
@@ -434,18 +420,16 @@ unsigned CRegistry::ReplaceRegistry(int fLeaveOpen)
     errno = 0;
     if (std::fclose(hfTemp) != 0 && status == 0) status = failure();
     hfTemp = nullptr;
-    std::string backup = CreateBackupName(".BAK", false);
-    if (status == 0 && unlink(backup.c_str()) != 0 && errno != ENOENT) status = failure();
-    if (status == 0) Close(1);
-    if (status == 0 && link(szSpec.c_str(), backup.c_str()) != 0 && errno != ENOENT)
-        status = failure();
-    if (status == 0 && rename(szTempName.c_str(), szSpec.c_str()) != 0) status = failure();
+    if (status == 0) {
+        Close(1);
+        status = static_cast<unsigned>(
+            qv::commitTempFile(szTempName, szSpec, CreateBackupName(".BAK", false)));
+    }
     if (status != 0) {
         CloseTemp();
         return status;
     }
     szTempName.clear();
-    syncDirectory(szSpec);
     return fLeaveOpen ? Open(previousAccess) : 0;
 }
 

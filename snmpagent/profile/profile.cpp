@@ -1,5 +1,7 @@
 #include "profile.h"
 
+#include "atomic_file.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -77,46 +79,6 @@ const char* sectionLineEnd(const char* text, const char* section)
 {
     const char* header = FindSectionHeader(text, section);
     return header != nullptr ? std::strchr(header, '\n') : nullptr;
-}
-
-bool writeAll(int fd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Replaces the file by `text`: a temporary file in the same directory, then rename.
-bool replaceFile(const std::string& path, const std::string& text)
-{
-    const size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temp = (dir == "/" ? "" : dir) + "/." + base + ".XXXXXX";
-    int fd = mkstemp(temp.data());
-    if (fd < 0) return false;
-
-    struct stat old{};
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    bool ok = fchmod(fd, mode & ~static_cast<mode_t>(S_IWOTH)) == 0 && writeAll(fd, text) &&
-              fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
 }
 
 } // namespace
@@ -230,5 +192,5 @@ int WritePrivateProfileString(const char* lpszSection, const char* lpszEntry,
     } else {
         text += onNewLine(text, text.size()) + "[" + lpszSection + "]\n" + line + "\n";
     }
-    return replaceFile(lpszFilename, text) ? 1 : 0;
+    return qv::replaceFileContents(lpszFilename, text) == 0 ? 1 : 0;
 }

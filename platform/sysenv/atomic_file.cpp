@@ -1,0 +1,87 @@
+#include "atomic_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qv {
+namespace {
+
+std::string parentDirectory(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+int writeAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? errno : EIO;
+        data.remove_prefix(static_cast<size_t>(n));
+    }
+    return 0;
+}
+
+} // namespace
+
+int createTempBeside(const std::string& path, std::string& tempPath)
+{
+    std::string pattern = path + ".XXXXXX";
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd >= 0) tempPath = pattern;
+    return fd;
+}
+
+void syncParentDirectory(const std::string& path)
+{
+    const int dir = ::open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    ::fsync(dir);
+    ::close(dir);
+}
+
+int commitTempFile(const std::string& tempPath, const std::string& path,
+                   const std::string& backupPath)
+{
+    int error = 0;
+    if (!backupPath.empty()) {
+        if (::unlink(backupPath.c_str()) != 0 && errno != ENOENT) error = errno;
+        else if (::link(path.c_str(), backupPath.c_str()) != 0 && errno != ENOENT) error = errno;
+    }
+    if (error == 0 && std::rename(tempPath.c_str(), path.c_str()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(tempPath.c_str());
+        return error;
+    }
+    syncParentDirectory(path);
+    return 0;
+}
+
+int replaceFileContents(const std::string& path, std::string_view contents,
+                        std::optional<mode_t> mode, const std::string& backupPath)
+{
+    if (!mode) {
+        struct stat old {};
+        mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777 & ~mode_t(S_IWOTH)) : 0644;
+    }
+    std::string temp;
+    const int fd = createTempBeside(path, temp);
+    if (fd < 0) return errno;
+    int error = ::fchmod(fd, *mode) != 0 ? errno : 0;
+    if (error == 0) error = writeAll(fd, contents);
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error != 0) {
+        ::unlink(temp.c_str());
+        return error;
+    }
+    return commitTempFile(temp, path, backupPath);
+}
+
+} // namespace qv

@@ -1,0 +1,31 @@
+// Whole-file replacement that never shows a reader a missing or cut file: the new contents are
+// written to a unique temporary file beside the target, synced, and renamed over it; the
+// directory is synced so the rename survives a crash.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace qv {
+
+// A unique temporary file in the directory of `path` (mkstemp, close-on-exec). Returns the
+// descriptor and stores its name in `tempPath`, or -1 with errno.
+int createTempBeside(const std::string& path, std::string& tempPath);
+
+// Makes the synced temporary file `tempPath` the new `path` by one rename. With a backup name,
+// the previous file stays reachable under it (the old backup is removed, then a hard link is
+// made before the rename). The temporary file is removed on failure. Returns 0 or an errno.
+int commitTempFile(const std::string& tempPath, const std::string& path,
+                   const std::string& backupPath = {});
+
+// Replaces `path` by `contents`. The mode is `mode` when given, else that of the file replaced
+// (never world-writable), else 0644. Returns 0 or an errno; the target is untouched on failure.
+int replaceFileContents(const std::string& path, std::string_view contents,
+                        std::optional<mode_t> mode = {}, const std::string& backupPath = {});
+
+// fsync of the directory holding `path`, so a rename in it is durable.
+void syncParentDirectory(const std::string& path);
+
+} // namespace qv
