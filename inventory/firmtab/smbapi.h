@@ -1,9 +1,8 @@
 // SMBAPI: DMI/SMBIOS facts as text in a caller's buffer. Every call goes through the reader
 // objects of dmi_globals.h, set up by InitializeDll. Not reentrant.
 //
-// The server serial number (GetQVSerialNumber, with its registry cache and FRU search through
-// the IPMI object library) belongs to this library as well; it joins once libqvbmc exists and
-// reads the tables through SMBAPI_GetQVSerialNumber.
+// The server serial number (GetQVSerialNumber, serial_number.h) reads the tables through
+// SMBAPI_GetQVSerialNumber.
 #pragma once
 
 constexpr int ERR_INDEX_OUT_OF_RANGE = 0x100010;

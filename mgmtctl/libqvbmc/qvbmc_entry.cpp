@@ -2,6 +2,8 @@
 
 #include "ipmbasecontroller.h"
 #include "ipmcontroller.h"
+#include "ipmpackage.h"
+#include "ipmsystem.h"
 
 #include <memory>
 
@@ -22,6 +24,31 @@ Export* createReached(bool (*reached)(Object&), Args... args)
 extern "C" void RegisterWithAPI() {}
 
 extern "C" void UnRegisterWithAPI() { CleanupAPI(); }
+
+extern "C" CIPMSystemExport* CreateIPMSystem()
+{
+    return createReached<CIPMSystem, CIPMSystemExport>(
+        +[](CIPMSystem& s) { return s.GetBaseController() != nullptr; });
+}
+
+extern "C" void DestroyIPMSystem(CIPMSystemExport* pIPMSystem)
+{
+    delete static_cast<CIPMSystem*>(pIPMSystem);
+}
+
+extern "C" CIPMPackageExport* CreateIPMPackage(int bAddress, int bLun, CIPMSystemExport* pIPMSystem)
+{
+    // Systems handed out by this library are always CIPMSystem objects.
+    return createReached<CIPMPackage, CIPMPackageExport>(
+        +[](CIPMPackage& p) { return p.GetController() != nullptr; },
+        static_cast<unsigned char>(bAddress & 0xFF), static_cast<unsigned char>(bLun & 0xFF),
+        static_cast<CIPMSystem*>(pIPMSystem));
+}
+
+extern "C" void DestroyIPMPackage(CIPMPackageExport* pIPMPackage)
+{
+    delete static_cast<CIPMPackage*>(pIPMPackage);
+}
 
 extern "C" CIPMControllerExport* CreateIPMController(int bAddress, int bLun,
                                                      CIPMBaseControllerExport* pBaseController,

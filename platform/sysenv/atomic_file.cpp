@@ -32,7 +32,7 @@ int writeAll(int fd, std::string_view data)
 
 int createTempBeside(const std::string& path, std::string& tempPath)
 {
-    std::string pattern = path + ".XXXXXX";
+    std::string pattern = path + ".tmp.XXXXXX";
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd >= 0) tempPath = pattern;
     return fd;
@@ -46,14 +46,27 @@ void syncParentDirectory(const std::string& path)
     ::close(dir);
 }
 
+// Makes the current `path` (when there is one) the backup in one step: a second name made under
+// a temporary name, then renamed over the backup, so some backup exists at every moment.
+int refreshBackup(const std::string& path, const std::string& backupPath)
+{
+    std::string name;
+    const int fd = createTempBeside(backupPath, name);
+    if (fd < 0) return errno;
+    ::close(fd);
+    ::unlink(name.c_str());
+    if (::link(path.c_str(), name.c_str()) != 0) return errno == ENOENT ? 0 : errno;
+    const int error = std::rename(name.c_str(), backupPath.c_str()) != 0 ? errno : 0;
+    // When both names already lead to the same file (a writer died between this step and its
+    // own rename), rename succeeds without removing the temporary name.
+    ::unlink(name.c_str());
+    return error;
+}
+
 int commitTempFile(const std::string& tempPath, const std::string& path,
                    const std::string& backupPath)
 {
-    int error = 0;
-    if (!backupPath.empty()) {
-        if (::unlink(backupPath.c_str()) != 0 && errno != ENOENT) error = errno;
-        else if (::link(path.c_str(), backupPath.c_str()) != 0 && errno != ENOENT) error = errno;
-    }
+    int error = backupPath.empty() ? 0 : refreshBackup(path, backupPath);
     if (error == 0 && std::rename(tempPath.c_str(), path.c_str()) != 0) error = errno;
     if (error != 0) {
         ::unlink(tempPath.c_str());

@@ -10,13 +10,13 @@
 
 namespace qv {
 
-// A unique temporary file in the directory of `path` (mkstemp, close-on-exec). Returns the
+// A unique temporary file "PATH.tmp.XXXXXX" beside `path` (mkstemp, close-on-exec). Returns the
 // descriptor and stores its name in `tempPath`, or -1 with errno.
 int createTempBeside(const std::string& path, std::string& tempPath);
 
 // Makes the synced temporary file `tempPath` the new `path` by one rename. With a backup name,
-// the previous file stays reachable under it (the old backup is removed, then a hard link is
-// made before the rename). The temporary file is removed on failure. Returns 0 or an errno.
+// the previous file becomes the backup first (a hard link renamed over the old backup, so a
+// backup exists at every moment). The temporary file is removed on failure. Returns 0 or an errno.
 int commitTempFile(const std::string& tempPath, const std::string& path,
                    const std::string& backupPath = {});
 
