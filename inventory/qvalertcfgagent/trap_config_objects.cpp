@@ -77,22 +77,13 @@ bool setAdd(int, const SnmpValue& v, const SnmpOid&)
     return changeDestinations(v, addHostEntry, "addHostEntry()");
 }
 
-struct Row {
-    SNMP_OBJECT_TYPE kind;
-    SNMP_TYPE type;
-    SNMP_ACCESS access;
-    const char* oid;
-    SNMP_GET_FUNC get;
-    SNMP_SET_FUNC set;
-};
-
-const Row kObjects[] = {
+const SnmpObjectRow kObjects[] = {
     {SNMP_SCALAR, SNMP_INTEGER, SNMP_READONLY, ".1.3.6.1.4.1.93071.2.23.13.1.1.0", getOne, nullptr},
     {SNMP_SCALAR, SNMP_INTEGER, SNMP_READONLY, ".1.3.6.1.4.1.93071.2.23.13.1.2.0", getZero, nullptr},
-    {SNMP_TABULAR, SNMP_INTEGER, SNMP_READONLY, ".1.3.6.1.4.1.93071.2.23.13.2.1.1.1.0", getZero, nullptr},
-    {SNMP_TABULAR, SNMP_STRING, SNMP_READONLY, ".1.3.6.1.4.1.93071.2.23.13.2.1.1.2.0", getAgentName, nullptr},
-    {SNMP_TABULAR, SNMP_STRING, SNMP_READONLY, ".1.3.6.1.4.1.93071.2.23.13.2.1.1.3.0", getAgentVersion, nullptr},
-    {SNMP_TABULAR, SNMP_OCTET_STRING, SNMP_READONLY, ".1.3.6.1.4.1.93071.2.23.13.2.1.1.4.0", getAgentDate, nullptr},
+    {SNMP_TABULAR, SNMP_INTEGER, SNMP_READONLY, ".1.3.6.1.4.1.93071.2.23.13.2.1.1.1.0", getZero, nullptr, oneRow, 1},
+    {SNMP_TABULAR, SNMP_STRING, SNMP_READONLY, ".1.3.6.1.4.1.93071.2.23.13.2.1.1.2.0", getAgentName, nullptr, oneRow, 1},
+    {SNMP_TABULAR, SNMP_STRING, SNMP_READONLY, ".1.3.6.1.4.1.93071.2.23.13.2.1.1.3.0", getAgentVersion, nullptr, oneRow, 1},
+    {SNMP_TABULAR, SNMP_OCTET_STRING, SNMP_READONLY, ".1.3.6.1.4.1.93071.2.23.13.2.1.1.4.0", getAgentDate, nullptr, oneRow, 1},
     {SNMP_SCALAR, SNMP_STRING, SNMP_READWRITE, ".1.3.6.1.4.1.93071.2.23.13.3.1.0", getEmptyText, setRemove},
     {SNMP_SCALAR, SNMP_STRING, SNMP_READWRITE, ".1.3.6.1.4.1.93071.2.23.13.3.2.0", getEmptyText, setAdd},
     {SNMP_SCALAR, SNMP_INTEGER, SNMP_READONLY, ".1.3.6.1.4.1.93071.2.23.13.3.3.0", getOne, nullptr},
@@ -123,10 +114,6 @@ void signalTrapDaemons()
 
 bool loadTrapConfigObjects()
 {
-    for (const Row& r : kObjects) {
-        const bool tabular = r.kind == SNMP_TABULAR;
-        objects.addObject(new SnmpObject(r.kind, r.type, r.access, r.oid, r.get, r.set,
-                                         tabular ? oneRow : nullptr, tabular ? 1 : 0, 0));
-    }
+    addObjectRows(objects, kObjects);
     return true;
 }

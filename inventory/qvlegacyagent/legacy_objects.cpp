@@ -111,25 +111,16 @@ bool rewriteNetworkFile(const std::string& name)
     return qv::replaceFileContents(path, contents, st.st_mode & 07777) == 0;
 }
 
-struct Row {
-    SNMP_OBJECT_TYPE kind;
-    SNMP_TYPE type;
-    SNMP_ACCESS access;
-    const char* oid;
-    SNMP_GET_FUNC get;
-    SNMP_SET_FUNC set;
-};
-
-const Row kObjects[] = {
+const SnmpObjectRow kObjects[] = {
     {SNMP_SCALAR, SNMP_OBJID, SNMP_READONLY, ".1.3.6.1.2.1.1.2.0", getObjectId, nullptr},
     {SNMP_SCALAR, SNMP_STRING, SNMP_READWRITE, ".1.3.6.1.2.1.1.4.0", getContact, setContact},
     {SNMP_SCALAR, SNMP_STRING, SNMP_READWRITE, ".1.3.6.1.2.1.1.5.0", getName, setName},
     {SNMP_SCALAR, SNMP_STRING, SNMP_READWRITE, ".1.3.6.1.2.1.1.6.0", getLocation, setLocation},
     {SNMP_SCALAR, SNMP_INTEGER, SNMP_READONLY, ".1.3.6.1.2.1.1.7.0", getServices, nullptr},
-    {SNMP_TABULAR, SNMP_INTEGER, SNMP_READONLY, ".1.3.6.1.2.1.2.2.1.12.1", getZero, nullptr},
-    {SNMP_TABULAR, SNMP_INTEGER, SNMP_READONLY, ".1.3.6.1.2.1.2.2.1.13.1", getZero, nullptr},
-    {SNMP_TABULAR, SNMP_INTEGER, SNMP_READONLY, ".1.3.6.1.2.1.2.2.1.15.1", getZero, nullptr},
-    {SNMP_TABULAR, SNMP_INTEGER, SNMP_READONLY, ".1.3.6.1.2.1.2.2.1.18.1", getZero, nullptr},
+    {SNMP_TABULAR, SNMP_INTEGER, SNMP_READONLY, ".1.3.6.1.2.1.2.2.1.12.1", getZero, nullptr, interfaceCount, 1, 1},
+    {SNMP_TABULAR, SNMP_INTEGER, SNMP_READONLY, ".1.3.6.1.2.1.2.2.1.13.1", getZero, nullptr, interfaceCount, 1, 1},
+    {SNMP_TABULAR, SNMP_INTEGER, SNMP_READONLY, ".1.3.6.1.2.1.2.2.1.15.1", getZero, nullptr, interfaceCount, 1, 1},
+    {SNMP_TABULAR, SNMP_INTEGER, SNMP_READONLY, ".1.3.6.1.2.1.2.2.1.18.1", getZero, nullptr, interfaceCount, 1, 1},
 };
 
 } // namespace
@@ -160,11 +151,6 @@ int MySetHostName(const std::string& name)
 
 bool loadLegacyObjects()
 {
-    for (const Row& r : kObjects) {
-        const bool tabular = r.kind == SNMP_TABULAR;
-        objects.addObject(new SnmpObject(r.kind, r.type, r.access, r.oid, r.get, r.set,
-                                         tabular ? interfaceCount : nullptr, tabular ? 1 : 0,
-                                         tabular ? 1 : 0));
-    }
+    addObjectRows(objects, kObjects);
     return true;
 }

@@ -145,3 +145,10 @@ SnmpObject* SnmpObjects::findNext(const SnmpOid& oid)
         if (object->isLess(oid) && object->fetchValue()) return object;
     return nullptr;
 }
+
+void addObjectRows(SnmpObjects& list, std::span<const SnmpObjectRow> rows)
+{
+    for (const SnmpObjectRow& r : rows)
+        list.addObject(new SnmpObject(r.kind, r.type, r.access, r.oid, r.get, r.set, r.count,
+                                      r.numIndexes, r.indexBase, r.enumOid));
+}

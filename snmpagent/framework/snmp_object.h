@@ -2,6 +2,7 @@
 #pragma once
 
 #include <list>
+#include <span>
 #include <string>
 
 #include "snmp_oid.h"
@@ -68,3 +69,21 @@ public:
 private:
     SnmpObjectList objs;
 };
+
+// One object of an agent's registration table: the arguments of its SnmpObject. Agents keep
+// their MIB as an array of rows and register it with addObjectRows().
+struct SnmpObjectRow {
+    SNMP_OBJECT_TYPE kind;
+    SNMP_TYPE type;
+    SNMP_ACCESS access;
+    const char* oid;
+    SNMP_GET_FUNC get;
+    SNMP_SET_FUNC set = nullptr;
+    SNMP_COUNT_FUNC count = nullptr;
+    int numIndexes = 0;
+    int indexBase = 0;
+    SNMP_ENUM_OID_FUNC enumOid = nullptr;
+};
+
+// Appends one object per row, in the rows' order (which is the GETNEXT order).
+void addObjectRows(SnmpObjects& list, std::span<const SnmpObjectRow> rows);

@@ -86,20 +86,7 @@ bool getAddress(int, SnmpValue* value, const SnmpOid&)
     return value->parseValue("127.0.0.1");
 }
 
-struct Row {
-    SNMP_OBJECT_TYPE kind;
-    SNMP_TYPE type;
-    SNMP_ACCESS access;
-    const char* oid;
-    SNMP_GET_FUNC get;
-    SNMP_SET_FUNC set;
-    SNMP_COUNT_FUNC count;
-    int numIndexes;
-    int indexBase;
-    SNMP_ENUM_OID_FUNC walk;
-};
-
-const Row kObjects[] = {
+const SnmpObjectRow kObjects[] = {
     {SNMP_SCALAR, SNMP_STRING, SNMP_READONLY, ".1.3.6.1.4.1.93071.2.99.1.0", getName, nullptr, nullptr, 0, 0, nullptr},
     {SNMP_SCALAR, SNMP_INTEGER, SNMP_READONLY, ".1.3.6.1.4.1.93071.2.99.2.0", getAnswer, nullptr, nullptr, 0, 0, nullptr},
     {SNMP_SCALAR, SNMP_COUNTER, SNMP_READONLY, ".1.3.6.1.4.1.93071.2.99.3.0", getBigCounter, nullptr, nullptr, 0, 0, nullptr},
@@ -116,8 +103,6 @@ const Row kObjects[] = {
 
 bool loadTestAgentObjects()
 {
-    for (const Row& r : kObjects)
-        objects.addObject(new SnmpObject(r.kind, r.type, r.access, r.oid, r.get, r.set, r.count,
-                                         r.numIndexes, r.indexBase, r.walk));
+    addObjectRows(objects, kObjects);
     return true;
 }
