@@ -291,6 +291,14 @@ constexpr UINT8 kFruInventorySupport = 0x08;
 // Serial EEPROMs 0x08..0x0C hold 128 << (type - 8) bytes.
 size_t eepromSize(UINT8 type) { return type >= 0x08 && type <= 0x0C ? 128u << (type - 0x08) : 0; }
 
+// Only as many address bits as the part has 256-byte blocks select the block; the bits above
+// them are the part's strapped address and stay as the locator gives them.
+UINT8 eepromSlaveAddress(UINT8 slaveAddress, size_t size, size_t offset)
+{
+    const unsigned blockBits = size > 256 ? ((size / 256 - 1) << 1) & 0x0E : 0;
+    return static_cast<UINT8>((slaveAddress & 0xFE & ~blockBits) | ((offset >> 8) << 1 & blockBits));
+}
+
 // Sets the controller's LUN for the reading and puts it back on every path.
 class LunForReading {
 public:
@@ -433,8 +441,8 @@ ErrorType CFru::readInventory(UINT8 deviceId)
     return 0;
 }
 
-// 24C0x parts: one word-address byte; the larger ones take the 256-byte block from the slave
-// address bits 3..1. Read 16 bytes at a time over the base controller's master write-read.
+// 24C0x parts: one word-address byte; the larger ones take the 256-byte block from the low
+// slave address bits. Read 16 bytes at a time over the base controller's master write-read.
 ErrorType CFru::readEeprom(UINT8 deviceType, UINT8 bus, UINT8 slaveAddress)
 {
     delete[] m_pbFruData;
@@ -450,8 +458,7 @@ ErrorType CFru::readEeprom(UINT8 deviceType, UINT8 bus, UINT8 slaveAddress)
         request.bVersion = 10;
         request.bRequestLength = 4;
         request.Ver10.busId = static_cast<UINT8>(bus ? (bus << 1) | 1 : 0);
-        request.Ver10.slaveAddress = static_cast<UINT8>(
-            size > 256 ? (slaveAddress & 0xF0) | ((offset >> 8) << 1 & 0x0E) : slaveAddress & 0xFE);
+        request.Ver10.slaveAddress = eepromSlaveAddress(slaveAddress, size, offset);
         request.Ver10.numberOfBytesToRead = kPieceBytes;
         request.Ver10.writeData[0] = static_cast<UINT8>(offset & 0xFF);
         MMC_MASTER_WRITE_READ_I2C_RESPONSE piece;

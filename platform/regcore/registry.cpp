@@ -235,8 +235,11 @@ unsigned CRegistry::LocateKey(const char* pszKey, long* pPos)
             if (end == FieldEnd::LineFeed) continue;
             match = end == FieldEnd::Delimiter && name == pszKey;
         }
-        if ((status = SkipOverLine()) != 0) break;
-        if (match) {
+        status = SkipOverLine();
+        // A header on an unterminated last line is still the key: a second one appended
+        // behind it would never be read.
+        if (match && (status == 0 || status == ERR_REG_END_OF_FILE)) {
+            std::clearerr(hfReg);
             *pPos = std::ftell(hfReg);
             return 0;
         }
@@ -390,6 +393,10 @@ unsigned CRegistry::AddValue(long pos, const char* pszName, sdType sd)
     long end = 0;
     unsigned status = LocateEOF(&end);
     if (status == 0) status = CopyData(hfTemp, 0, pos);
+    // Behind an unterminated last line the value would become part of that line.
+    int last = '\n';
+    if (status == 0 && pos > 0 && (status = Seek(pos - 1)) == 0) status = Read(&last);
+    if (status == 0 && last != '\n') status = WriteText("\r\n");
     if (status == 0) status = WriteText(std::string(pszName) + "=");
     if (status == 0) status = WriteValue(sd);
     if (status == 0) status = WriteText("\r\n");
@@ -466,6 +473,11 @@ unsigned SetRegData(const char* pszFullKey, const void* pData, unsigned long sDa
     const char* pszValueName = nullptr;
     if ((pData == nullptr && sData > 0) || sData > UINT_MAX) return ERR_BAD_ARGUMENT;
     if (unsigned status = ParseRegKey(pszFullKey, szKey, &pszValueName)) return status;
+    // A name that cannot stay on its own line, or a value line that starts like a section
+    // header, would write lines that readers take for other sections or values.
+    if (std::strpbrk(szKey, "]\r\n") != nullptr || std::strpbrk(pszValueName, "=\r\n") != nullptr ||
+        pszValueName[0] == '[')
+        return ERR_BAD_ARGUMENT;
     sdType sd{static_cast<const unsigned char*>(pData), static_cast<unsigned>(sData)};
     CRegistry registry(nullptr);
     unsigned status = registry.Open(CRegistry::ACCESS_WRITE);

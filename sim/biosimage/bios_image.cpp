@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "maker_areas.h"
 #include "physical_image.h"
 #include "table_renderers.h"
 
@@ -29,6 +30,9 @@ std::vector<uint8_t> renderBiosImage(const BiosInventory& inventory, DmiFormat f
     case DmiFormat::Dmi20: renderDmi20(inventory, image); break;
     case DmiFormat::Dmi10: renderDmi10(inventory, image); break;
     }
+    if (inventory.pir) renderPirTable(*inventory.pir, image);
+    if (inventory.oem || !inventory.ports.empty() || !inventory.addOnBioses.empty())
+        renderElogArea(inventory, image);
     return image.release();
 }
 

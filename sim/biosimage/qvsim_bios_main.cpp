@@ -1,5 +1,6 @@
-// qvsim-bios --format smbios21|dmi20|dmi10 [--model N] [--scenario FILE] OUTPUT
-// Writes the simulated server's BIOS memory image. The format defaults to the scenario's.
+// qvsim-bios --format smbios21|dmi20|dmi10 [--model N] [--scenario FILE] [--nvram FILE] OUTPUT
+// Writes the simulated server's BIOS memory image, and its CMOS bytes when the scenario has
+// them and --nvram names a file. The format defaults to the scenario's.
 #include <cerrno>
 #include <cstdlib>
 #include <exception>
@@ -19,6 +20,7 @@ struct Options {
     std::optional<qv::sim::DmiFormat> format;
     std::optional<uint8_t> model;
     std::string scenario;
+    std::string nvram;
     std::string output;
 };
 
@@ -52,6 +54,8 @@ bool parseOptions(int argc, char** argv, Options& opt)
             if (!opt.model) return false;
         } else if (arg == "--scenario" && hasValue) {
             opt.scenario = argv[++i];
+        } else if (arg == "--nvram" && hasValue) {
+            opt.nvram = argv[++i];
         } else if (!arg.empty() && arg[0] != '-' && opt.output.empty()) {
             opt.output = arg;
         } else {
@@ -83,6 +87,11 @@ int main(int argc, char** argv)
         const auto image = qv::sim::renderBiosImage(inventory, opt.format.value_or(inventory.format));
         if (!qv::sim::writeBiosImage(opt.output, image)) {
             std::cerr << "qvsim-bios: cannot write " << opt.output << "\n";
+            return 1;
+        }
+        const auto nvram = qv::sim::renderNvramImage(inventory);
+        if (!opt.nvram.empty() && nvram && !qv::sim::writeBiosImage(opt.nvram, *nvram)) {
+            std::cerr << "qvsim-bios: cannot write " << opt.nvram << "\n";
             return 1;
         }
     } catch (const std::exception& e) {

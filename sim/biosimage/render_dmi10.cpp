@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "maker_areas.h"
 #include "smbios_structures.h"
 #include "table_records.h"
 #include "table_renderers.h"
@@ -101,6 +102,64 @@ void addSystemRecord(Dmi10Area& area, const SystemInfo& info)
     area.pointTo(8, info.serial, Pointer::Near);
 }
 
+void addProcessorRecord(Dmi10Area& area, const ProcessorInfo& info)
+{
+    auto& r = area.record(3, 11);
+    r[2] = info.type;
+    r[3] = info.family;
+    area.pointTo(4, info.manufacturer, Pointer::Near);
+    area.pointTo(6, info.version, Pointer::Near);
+    putLittleEndian(r, 8, info.currentSpeed, 2);
+    r[10] = info.upgrade;
+}
+
+void addMemoryModuleRecord(Dmi10Area& area, const MemoryModuleInfo& info)
+{
+    auto& r = area.record(4, 10);
+    area.pointTo(2, info.socket, Pointer::Near);
+    r[4] = info.bankConnections;
+    r[5] = info.installedSize;
+    r[6] = info.enabledSize;
+    r[7] = info.speedNs;
+    putLittleEndian(r, 8, info.type, 2);
+}
+
+void addConnectorRecord(Dmi10Area& area, const PortInfo& info)
+{
+    auto& r = area.record(6, 6);
+    r[2] = connectorTypeOf(info);
+    r[3] = portTypeOf(info);
+    area.pointTo(4, info.designation, Pointer::Near);
+}
+
+void addSlotRecord(Dmi10Area& area, const SystemSlotInfo& info)
+{
+    auto& r = area.record(7, 7);
+    area.pointTo(2, info.designation, Pointer::Near);
+    r[4] = info.type;
+    r[5] = info.width;
+    r[6] = info.usage;
+}
+
+// Parallel ports in the low four bits, serial ports in the high four.
+void addConfigurationRecord(Dmi10Area& area, const BiosInventory& inventory)
+{
+    const std::size_t serial = portsOfKind(inventory, PortKind::Serial).size();
+    const std::size_t parallel = portsOfKind(inventory, PortKind::Parallel).size();
+    if (serial > 0xF || parallel > 0xF) throw std::invalid_argument("more than 15 ports of one kind");
+    auto& r = area.record(129, 3);
+    r[2] = static_cast<uint8_t>(serial << 4 | parallel);
+}
+
+void addInventoryRecords(Dmi10Area& area, const BiosInventory& inventory)
+{
+    for (const auto& cpu : inventory.processors) addProcessorRecord(area, cpu);
+    for (const auto& module : inventory.memoryModules) addMemoryModuleRecord(area, module);
+    for (const auto& port : inventory.ports) addConnectorRecord(area, port);
+    for (const auto& slot : inventory.slots) addSlotRecord(area, slot);
+    if (!inventory.ports.empty()) addConfigurationRecord(area, inventory);
+}
+
 void addGenericRecord(Dmi10Area& area, const DmiStructure& raw)
 {
     if (raw.type == 0) throw std::invalid_argument("a DMI 1.0 record of type 0 would end the table");
@@ -120,6 +179,7 @@ void renderDmi10(const BiosInventory& inventory, PhysicalImage& image)
     if (inventory.modelCode) addMakerRecord(area, *inventory.modelCode);
     if (inventory.biosInfo) addBiosRecords(area, *inventory.biosInfo);
     if (inventory.systemInfo) addSystemRecord(area, *inventory.systemInfo);
+    addInventoryRecords(area, inventory);
     for (const auto& raw : inventory.structures) addGenericRecord(area, raw);
 
     const auto bytes = area.build(kDmi10AreaAddress);

@@ -164,6 +164,7 @@ private:
     Bytes fruCommand(uint8_t cmd, const Bytes& d, Dialect dialect);
     Bytes thresholdCommand(uint8_t cmd, const Bytes& d);
     uint8_t thresholdStatus(const Sensor& s) const;
+    std::optional<size_t> thresholdIndex(uint8_t code) const;
     void updateWatchdog();
     void sensorsFromSdr();
 

@@ -1,6 +1,8 @@
 // Application commands: identity, resets, self test, enables, watchdog, message buffers, I2C.
 #include "controller_core.h"
 
+#include <algorithm>
+
 namespace qv::sim {
 
 namespace {
@@ -228,21 +230,39 @@ Bytes ControllerCore::i2cCommand(uint8_t cmd, const Bytes& d) {
     }
 }
 
+namespace {
+constexpr size_t kEepromBlockBytes = 256;
+
+// A 24C04..24C16 answers at 2, 4 or 8 slave addresses: bits 3..1 pick its 256-byte block.
+template <typename Key>
+I2cDevice* findI2cDevice(std::map<Key, I2cDevice>& devices, Key busBits, uint8_t address, size_t& block) {
+    for (auto& [key, dev] : devices) {
+        if ((key & ~Key{0xFF}) != busBits)
+            continue;
+        size_t blocks = dev.kind == I2cDevice::Kind::Eeprom ? std::max<size_t>(1, dev.memory.size() / kEepromBlockBytes) : 1;
+        uint8_t span = static_cast<uint8_t>(((blocks - 1) << 1) & 0x0E);
+        if (((address & 0xFE) & ~span) == (key & 0xFF)) {
+            block = (address & span) >> 1;
+            return &dev;
+        }
+    }
+    return nullptr;
+}
+} // namespace
+
 Bytes ControllerCore::i2cTransfer(uint8_t bus, uint8_t address, const Bytes& write, size_t readCount, bool doWrite) {
     if (readCount > kMaxI2cRead)
         return answer(cc::kOutOfRange);
     // bus byte: channel in the high nibble on later generations, bus id in bit 1..3, bit 0 private
     I2cDevice* found = nullptr;
-    if (bus & 0x01) {
-        auto it = privateI2c.find(static_cast<uint16_t>(((bus >> 1) & 0x07) << 8 | (address & 0xFE)));
-        if (it != privateI2c.end())
-            found = &it->second;
-    }
+    size_t block = 0;
+    if (bus & 0x01)
+        found = findI2cDevice(privateI2c, static_cast<uint16_t>(((bus >> 1) & 0x07) << 8), address, block);
     if (found == nullptr) {
         if ((bus & 0x0E) != 0)
             return answer(privateI2c.empty() ? cc::kI2cBusError : cc::kI2cAddressNak);
-        auto it = i2c.find(address & 0xFE);
-        if (it == i2c.end()) {
+        found = findI2cDevice(i2c, uint8_t{0}, address, block);
+        if (found == nullptr) {
             // a write-only transfer to a controller on the public bus is an IPMB request
             if (!(bus & 0x01) && doWrite && readCount == 0 && ipmb.satellite(address & 0xFE) != nullptr) {
                 Bytes frame{static_cast<uint8_t>(address & 0xFE)};
@@ -252,7 +272,6 @@ Bytes ControllerCore::i2cTransfer(uint8_t bus, uint8_t address, const Bytes& wri
             }
             return answer(cc::kI2cAddressNak);
         }
-        found = &it->second;
     }
     I2cDevice& dev = *found;
     if (dev.kind == I2cDevice::Kind::PortExpander) {
@@ -266,7 +285,7 @@ Bytes ControllerCore::i2cTransfer(uint8_t bus, uint8_t address, const Bytes& wri
     if (dev.memory.empty())
         return answer(cc::kI2cAddressNak);
     if (doWrite && !write.empty()) {
-        dev.pointer = write[0] % dev.memory.size();
+        dev.pointer = (block * kEepromBlockBytes + write[0]) % dev.memory.size();
         for (size_t i = 1; i < write.size(); ++i) {
             dev.memory[dev.pointer] = write[i];
             dev.pointer = (dev.pointer + 1) % dev.memory.size();

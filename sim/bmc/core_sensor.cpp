@@ -18,27 +18,74 @@ constexpr uint8_t kFullSensorRecord = 0x01;
 constexpr uint8_t kCompactSensorRecord = 0x02;
 } // namespace
 
+namespace {
+// Where the fields sit in each generation's full record (from the start of the record).
+struct FullLayout {
+    size_t readable, settable, upperNonRecoverable, positiveHysteresis, nominal;
+};
+constexpr FullLayout kFull10{kSdrReadingMask, kSdrReadingMask + 1, kSdrUpperNonRecoverable, kSdrPositiveHysteresis,
+                             kSdrNominal};
+constexpr FullLayout kFull09{35, 36, 37, 43, 30};
+
+bool isRecord09(const Bytes& r) { return r[2] == 0x10 || r[2] == 0x90; }
+
+// Compact records stand for several sensors when their share count says so.
+size_t shareCount(const Bytes& r) {
+    if (r[3] != kCompactSensorRecord)
+        return 1;
+    size_t at = isRecord09(r) ? 13 : 23;
+    size_t count = r.size() > at ? (r[at] & 0x0F) : 1;
+    return count > 1 ? count : 1;
+}
+
+// 1.0 comparison bits (LNC, LC, LNR, UNC, UC, UNR) to the earlier generation's positions.
+uint8_t statusTo09(uint8_t status) {
+    static constexpr uint8_t kTarget[kThresholdCount] = {3, 1, 5, 2, 0, 4};
+    uint8_t out = 0;
+    for (size_t i = 0; i < kThresholdCount; ++i)
+        if (status & (1u << i))
+            out |= static_cast<uint8_t>(1u << kTarget[i]);
+    return out;
+}
+
+// The earlier generation numbers one threshold per request: UC 0, UNC 1, LC 2, LNC 3, UNR 4,
+// LNR 6. Index into LNC..UNR, or none.
+std::optional<size_t> thresholdIndex09(uint8_t code) {
+    static constexpr int kIndex[7] = {4, 3, 1, 0, 5, -1, 2};
+    if (code >= 7 || kIndex[code] < 0)
+        return std::nullopt;
+    return static_cast<size_t>(kIndex[code]);
+}
+} // namespace
+
 void ControllerCore::sensorsFromSdr() {
     for (const auto& [id, r] : sdr.records) {
         if (r.size() < 5 || (r[3] != kFullSensorRecord && r[3] != kCompactSensorRecord) || r.size() <= kSdrSensorNumber)
             continue;
+        for (size_t k = 1; k < shareCount(r); ++k)
+            sensors[static_cast<uint8_t>(r[kSdrSensorNumber] + k)];
         Sensor& s = sensors[r[kSdrSensorNumber]];
-        if (r.size() > kSdrReadingMask + 1) {
-            // reading mask word: bits 8..13 readable, settable thresholds sit in the high byte's upper bits
-            s.readableMask = r[kSdrReadingMask] & 0x3F;
-            s.settableMask = r[kSdrReadingMask + 1] & 0x3F;
+        if (r[3] != kFullSensorRecord) {
+            if (!isRecord09(r) && r.size() > kSdrReadingMask + 1)
+                s.eventMasks = {r[kSdrAssertionMask], r[kSdrAssertionMask + 1], r[kSdrAssertionMask + 2],
+                                r[kSdrAssertionMask + 3]};
+            continue;
+        }
+        const FullLayout& at = isRecord09(r) ? kFull09 : kFull10;
+        if (r.size() <= at.positiveHysteresis + 1)
+            continue;
+        s.readableMask = r[at.readable] & 0x3F;
+        s.settableMask = r[at.settable] & 0x3F;
+        if (!isRecord09(r))
             s.eventMasks = {r[kSdrAssertionMask], r[kSdrAssertionMask + 1], r[kSdrAssertionMask + 2],
                             r[kSdrAssertionMask + 3]};
-        }
-        if (r[3] == kFullSensorRecord && r.size() > kSdrPositiveHysteresis + 1) {
-            // record order UNR, UC, UNC, LNR, LC, LNC; ours LNC, LC, LNR, UNC, UC, UNR
-            for (size_t i = 0; i < kThresholdCount; ++i)
-                s.thresholds[kThresholdCount - 1 - i] = r[kSdrUpperNonRecoverable + i];
-            s.positiveHysteresis = r[kSdrPositiveHysteresis];
-            s.negativeHysteresis = r[kSdrPositiveHysteresis + 1];
-            if (s.reading == 0)
-                s.reading = r[kSdrNominal];
-        }
+        // record order UNR, UC, UNC, LNR, LC, LNC; ours LNC, LC, LNR, UNC, UC, UNR
+        for (size_t i = 0; i < kThresholdCount; ++i)
+            s.thresholds[kThresholdCount - 1 - i] = r[at.upperNonRecoverable + i];
+        s.positiveHysteresis = r[at.positiveHysteresis];
+        s.negativeHysteresis = r[at.positiveHysteresis + 1];
+        if (s.reading == 0)
+            s.reading = r[at.nominal];
     }
 }
 
@@ -53,16 +100,24 @@ uint8_t ControllerCore::thresholdStatus(const Sensor& s) const {
         if (lower ? s.reading <= s.thresholds[i] : s.reading >= s.thresholds[i])
             status |= static_cast<uint8_t>(1u << i);
     }
-    return status;
+    return ipmi10 ? status : statusTo09(status);
+}
+
+// A 1.0 controller spoken to in the earlier shape takes the code as an index LNC..UNR.
+std::optional<size_t> ControllerCore::thresholdIndex(uint8_t code) const {
+    if (!ipmi10)
+        return thresholdIndex09(code);
+    return code < kThresholdCount ? std::optional<size_t>(code) : std::nullopt;
 }
 
 Bytes ControllerCore::thresholdCommand(uint8_t cmd, const Bytes& d) {
     Sensor& s = sensors[d[0]];
     if (cmd == 0x26) {   // Set Sensor Threshold
-        if (d.size() == 3) {   // earlier shape: sensor, threshold code 0..5 (LNC..UNR), value
-            if (d[1] >= kThresholdCount)
+        if (d.size() == 3) {   // earlier shape: sensor, threshold code, value
+            auto index = thresholdIndex(d[1]);
+            if (!index)
                 return answer(cc::kInvalidField);
-            s.thresholds[d[1]] = d[2];
+            s.thresholds[*index] = d[2];
             return answer(cc::kOk);
         }
         if (d.size() < 2 + kThresholdCount)
@@ -74,9 +129,10 @@ Bytes ControllerCore::thresholdCommand(uint8_t cmd, const Bytes& d) {
     }
     // Get Sensor Threshold
     if (d.size() >= 2) {
-        if (d[1] >= kThresholdCount)
+        auto index = thresholdIndex(d[1]);
+        if (!index)
             return answer(cc::kInvalidField);
-        return answer(cc::kOk, {s.thresholds[d[1]]});
+        return answer(cc::kOk, {s.thresholds[*index]});
     }
     Bytes out = answer(cc::kOk, {s.readableMask});
     for (size_t i = 0; i < kThresholdCount; ++i)

@@ -246,14 +246,16 @@ Bytes ControllerCore::fruCommand(uint8_t cmd, const Bytes& d, Dialect dialect) {
             return answer(cc::kRequestLength);
         if (hasId && d[0] != 0)
             return answer(cc::kNotPresent);
-        size_t offset = le16(d, base);
-        size_t count = d[base + 2];
+        // offsets and counts are in the access unit: words when the area info says so
+        const size_t unit = fruAccess & 0x01 ? 2 : 1;
+        size_t offset = le16(d, base) * unit;
+        size_t count = d[base + 2] * unit;
         if (count > kMaxFruTransfer)
             return answer(0xCA);   // cannot return that many bytes
         if (offset >= fru.size())
             return answer(cc::kOutOfRange);
-        count = std::min(count, fru.size() - offset);
-        Bytes out{cc::kOk, static_cast<uint8_t>(count)};
+        count = std::min(count, fru.size() - offset) / unit * unit;
+        Bytes out{cc::kOk, static_cast<uint8_t>(count / unit)};
         out.insert(out.end(), fru.begin() + static_cast<long>(offset), fru.begin() + static_cast<long>(offset + count));
         return out;
     }

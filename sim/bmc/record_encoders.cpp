@@ -1,6 +1,7 @@
 #include "record_encoders.h"
 
 #include <stdexcept>
+#include <utility>
 #include <string>
 
 namespace qv::sim {
@@ -13,6 +14,10 @@ constexpr uint8_t kEndOfFields = 0xC1;
 
 uint8_t byteAt(const json& j, const char* key, uint8_t fallback) {
     return j.contains(key) ? static_cast<uint8_t>(numberFromJson(j.at(key))) : fallback;
+}
+
+int signedAt(const json& j, const char* key, int fallback) {
+    return j.contains(key) ? static_cast<int32_t>(numberFromJson(j.at(key))) : fallback;
 }
 
 void appendIdString(std::vector<uint8_t>& out, const json& j) {
@@ -28,42 +33,128 @@ std::vector<uint8_t> header(const json& j, uint8_t type, uint8_t version) {
     return {static_cast<uint8_t>(id & 0xFF), static_cast<uint8_t>(id >> 8), version, type, 0};
 }
 
-std::vector<uint8_t> fullSensor(const json& j, uint8_t version) {
-    auto r = header(j, 0x01, version);
-    const json t = j.value("thresholds", json::object());
-    uint8_t readable = 0;
+bool isVersion09(uint8_t version) { return version == 0x10 || version == 0x90; }
+
+uint8_t thresholdMask(const json& t) {
+    uint8_t mask = 0;
     static const char* names[6] = {"lnc", "lc", "lnr", "unc", "uc", "unr"};
     for (int i = 0; i < 6; ++i)
         if (t.contains(names[i]))
-            readable |= static_cast<uint8_t>(1u << i);
-    uint8_t m = byteAt(j, "m", 1), b = byteAt(j, "b", 0);
+            mask |= static_cast<uint8_t>(1u << i);
+    return mask;
+}
+
+// Conversion factors M, M/tolerance, B, B/accuracy, accuracy, R/B exponents; M and B are
+// 10-bit two's-complement numbers whose top bits sit in bits 7:6 of the following byte.
+std::vector<uint8_t> factors(const json& j) {
+    int m = signedAt(j, "m", 1), b = signedAt(j, "b", 0);
     int rexp = j.value("rExp", 0), bexp = j.value("bExp", 0);
-    std::vector<uint8_t> body = {
-        byteAt(j, "owner", 0x20), byteAt(j, "lun", 0), byteAt(j, "number", 0),
-        byteAt(j, "entity", 0x07), byteAt(j, "instance", 1),
-        0x7F,                       // initialisation: scanning, events, thresholds, hysteresis, type
-        0x68,                       // capabilities: auto re-arm, readable/settable thresholds
-        byteAt(j, "sensorType", 0x01), 0x01,   // threshold event/reading type
-        0x95, 0x0A, 0x95, 0x0A,    // assertion and deassertion masks: going-high/low non-critical, critical
-        readable, static_cast<uint8_t>(readable),   // readable and settable thresholds
-        byteAt(j, "units1", 0x00), byteAt(j, "unit", 0x01), 0x00,
-        0x00,                       // linear
-        m, static_cast<uint8_t>((m >> 8) & 0x03), b, static_cast<uint8_t>((b >> 8) & 0x03), 0x00,
-        static_cast<uint8_t>(((rexp & 0x0F) << 4) | (bexp & 0x0F)),
-        0x07,                       // nominal, normal max and min given
-        byteAt(j, "nominal", 0), byteAt(j, "normalMax", 0xFF), byteAt(j, "normalMin", 0),
-        byteAt(j, "max", 0xFF), byteAt(j, "min", 0),
-        byteAt(t, "unr", 0), byteAt(t, "uc", 0), byteAt(t, "unc", 0),
-        byteAt(t, "lnr", 0), byteAt(t, "lc", 0), byteAt(t, "lnc", 0),
-        byteAt(j, "hysteresisPositive", 2), byteAt(j, "hysteresisNegative", 2),
-        0x00, 0x00, 0x00,           // reserved, OEM
-    };
-    r.insert(r.end(), body.begin(), body.end());
+    return {static_cast<uint8_t>(m & 0xFF), static_cast<uint8_t>(((m >> 8) & 0x03) << 6),
+            static_cast<uint8_t>(b & 0xFF), static_cast<uint8_t>(((b >> 8) & 0x03) << 6), 0x00,
+            static_cast<uint8_t>(((rexp & 0x0F) << 4) | (bexp & 0x0F))};
+}
+
+// Nominal, normal max/min, sensor max/min, thresholds UNR..LNC, hysteresis.
+std::vector<uint8_t> readingRange(const json& j) {
+    const json t = j.value("thresholds", json::object());
+    return {byteAt(j, "nominal", 0), byteAt(j, "normalMax", 0xFF), byteAt(j, "normalMin", 0),
+            byteAt(j, "max", 0xFF), byteAt(j, "min", 0),
+            byteAt(t, "unr", 0), byteAt(t, "uc", 0), byteAt(t, "unc", 0),
+            byteAt(t, "lnr", 0), byteAt(t, "lc", 0), byteAt(t, "lnc", 0)};
+}
+
+void append(std::vector<uint8_t>& out, const std::vector<uint8_t>& more) {
+    out.insert(out.end(), more.begin(), more.end());
+}
+
+std::vector<uint8_t> fullSensor(const json& j, uint8_t version) {
+    auto r = header(j, 0x01, version);
+    const json t = j.value("thresholds", json::object());
+    uint8_t readable = byteAt(j, "readable", thresholdMask(t));
+    uint8_t settable = byteAt(j, "settable", readable);
+    auto range = readingRange(j);
+    if (isVersion09(version)) {
+        // earlier layout: confirmation ids after the number, masks ahead of the thresholds
+        append(r, {byteAt(j, "owner", 0x20), byteAt(j, "lun", 0), byteAt(j, "number", 0), 0x00, 0x00, 0x00,
+                   0x7F, byteAt(j, "capabilities", readable ? 0x60 : 0x40),   // bits 5:4 threshold access
+                   byteAt(j, "sensorType", 0x01), byteAt(j, "readingType", 0x01),
+                   0x95, 0x0A, 0x00, 0x00,
+                   byteAt(j, "units1", 0x00), byteAt(j, "unit", 0x01), 0x00, byteAt(j, "linearization", 0)});
+        append(r, factors(j));
+        r.push_back(0x07);
+        append(r, std::vector<uint8_t>(range.begin(), range.begin() + 5));
+        append(r, {readable, settable});
+        append(r, std::vector<uint8_t>(range.begin() + 5, range.end()));
+        append(r, {byteAt(j, "hysteresisPositive", 2), byteAt(j, "hysteresisNegative", 2), 0x00,
+                   byteAt(j, "entity", 0x07)});
+        appendIdString(r, j);
+        return r;
+    }
+    append(r, {byteAt(j, "owner", 0x20), byteAt(j, "lun", 0), byteAt(j, "number", 0),
+               byteAt(j, "entity", 0x07), byteAt(j, "instance", 1),
+               0x7F,                       // initialisation: scanning, events, thresholds, hysteresis, type
+               0x68,                       // capabilities: auto re-arm, readable/settable thresholds
+               byteAt(j, "sensorType", 0x01), byteAt(j, "readingType", 0x01),
+               0x95, 0x0A, 0x95, 0x0A,    // assertion and deassertion masks: going-high/low non-critical, critical
+               readable, settable,         // readable and settable thresholds
+               byteAt(j, "units1", 0x00), byteAt(j, "unit", 0x01), 0x00, byteAt(j, "linearization", 0)});
+    append(r, factors(j));
+    r.push_back(0x07);                      // nominal, normal max and min given
+    append(r, range);
+    append(r, {byteAt(j, "hysteresisPositive", 2), byteAt(j, "hysteresisNegative", 2),
+               0x00, 0x00, 0x00});          // reserved, OEM
+    appendIdString(r, j);
+    return r;
+}
+
+// Record sharing: share count and modifier type, then entity sharing and the modifier offset.
+std::pair<uint8_t, uint8_t> sharing(const json& j) {
+    uint32_t count = j.value("shareCount", 1u);
+    uint32_t offset = j.value("modifierOffset", 0u);
+    if (count == 0 || count > 15 || offset > 127)
+        throw std::invalid_argument("share count must be 1..15 and the modifier offset 0..127");
+    bool alpha = j.value("modifier", std::string("numeric")) == "alpha";
+    return {static_cast<uint8_t>((alpha ? 0x10 : 0x00) | count),
+            static_cast<uint8_t>((j.value("entityShared", false) ? 0x80 : 0x00) | offset)};
+}
+
+// A discrete sensor (no analog reading), possibly standing for several alike.
+std::vector<uint8_t> compactSensor(const json& j, uint8_t version) {
+    auto r = header(j, 0x02, version);
+    auto [share1, share2] = sharing(j);
+    uint16_t mask = static_cast<uint16_t>(j.contains("stateMask") ? numberFromJson(j["stateMask"]) : 0x7FFF);
+    uint8_t maskLo = static_cast<uint8_t>(mask), maskHi = static_cast<uint8_t>(mask >> 8);
+    if (isVersion09(version)) {
+        append(r, {byteAt(j, "owner", 0x20), byteAt(j, "lun", 0), byteAt(j, "number", 0), 0x00, 0x00, 0x00,
+                   0x63, 0x40, share1, share2,
+                   byteAt(j, "sensorType", 0x08), byteAt(j, "readingType", 0x02),
+                   maskLo, maskHi, maskLo, maskHi, 0xC0, 0x00, 0x00, 0x00, byteAt(j, "entity", 0x07)});
+    } else {
+        append(r, {byteAt(j, "owner", 0x20), byteAt(j, "lun", 0), byteAt(j, "number", 0),
+                   byteAt(j, "entity", 0x07), byteAt(j, "instance", 1), 0x63, 0x40,
+                   byteAt(j, "sensorType", 0x08), byteAt(j, "readingType", 0x6F),
+                   maskLo, maskHi, maskLo, maskHi, maskLo, maskHi,
+                   0xC0, 0x00, 0x00,       // no analog reading
+                   share1, share2, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
+    }
+    appendIdString(r, j);
+    return r;
+}
+
+// The earlier generation's one locator type: location 0 is a controller on the IPMB, any other
+// a device behind one (bus id for private buses, type 0 an inventory area, 8..0x0C EEPROMs).
+std::vector<uint8_t> deviceLocator09(const json& j, uint8_t version, bool controller) {
+    auto r = header(j, 0x10, version);
+    append(r, {byteAt(j, "address", 0x20), byteAt(j, "privateBus", 0), 0x00, 0x00, 0x00,
+               byteAt(j, "deviceType", 0x00), byteAt(j, "deviceModifier", 0),
+               static_cast<uint8_t>(controller ? 0x00 : byteAt(j, "location", 0x01)), 0x00, 0x00});
     appendIdString(r, j);
     return r;
 }
 
 std::vector<uint8_t> fruLocator(const json& j, uint8_t version) {
+    if (isVersion09(version))
+        return deviceLocator09(j, version, false);
     auto r = header(j, 0x11, version);
     std::vector<uint8_t> body = {
         byteAt(j, "address", 0x20), byteAt(j, "fruId", 0),
@@ -77,16 +168,18 @@ std::vector<uint8_t> fruLocator(const json& j, uint8_t version) {
     return r;
 }
 
+// Version 1.0 has no channel byte: power state and capabilities follow the address directly,
+// and four reserved bytes keep the entity where the later layout has it.
 std::vector<uint8_t> controllerLocator(const json& j, uint8_t version) {
+    if (isVersion09(version))
+        return deviceLocator09(j, version, true);
     auto r = header(j, 0x12, version);
-    std::vector<uint8_t> body = {
-        byteAt(j, "address", 0x20), 0x00,   // slave address, channel 0
-        0x00,                       // power state notification, event message generation enabled
-        byteAt(j, "capabilities", 0x2F),
-        0x00, 0x00, 0x00,
-        byteAt(j, "entity", 0x06), byteAt(j, "instance", 1), 0x00,
-    };
-    r.insert(r.end(), body.begin(), body.end());
+    const uint8_t address = byteAt(j, "address", 0x20), capabilities = byteAt(j, "capabilities", 0x2F);
+    if (version == 0x01)
+        append(r, {address, 0x00, capabilities, 0x00, 0x00, 0x00, 0x00});
+    else
+        append(r, {address, 0x00, 0x00, capabilities, 0x00, 0x00, 0x00});
+    append(r, {byteAt(j, "entity", 0x06), byteAt(j, "instance", 1), 0x00});
     appendIdString(r, j);
     return r;
 }
@@ -160,6 +253,8 @@ std::vector<uint8_t> encodeSdr(const json& record, uint8_t sdrVersion) {
         r = fullSensor(record, sdrVersion);
     else if (kind == "fruLocator")
         r = fruLocator(record, sdrVersion);
+    else if (kind == "compact")
+        r = compactSensor(record, sdrVersion);
     else if (kind == "controllerLocator")
         r = controllerLocator(record, sdrVersion);
     else

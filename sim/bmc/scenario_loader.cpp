@@ -29,8 +29,8 @@ void loadI2cDevice(const json& j, std::map<uint8_t, I2cDevice>& devices, std::ma
         if (size == 0 || size > 0x10000)
             throw std::invalid_argument("EEPROM size out of range");
         dev.memory.assign(size, 0xFF);
-        if (j.contains("bytes")) {
-            auto bytes = bytesFromJson(j["bytes"]);
+        if (j.contains("bytes") || j.contains("fru")) {
+            auto bytes = j.contains("fru") ? encodeFru(j["fru"]) : bytesFromJson(j["bytes"]);
             if (bytes.size() > size)
                 throw std::invalid_argument("EEPROM contents larger than the device");
             std::copy(bytes.begin(), bytes.end(), dev.memory.begin());
@@ -76,8 +76,11 @@ void ControllerCore::loadScenario(const json& scenario) {
         selfTest = bytesFromJson(j["selfTest"]);
     selfTest.resize(2, 0x00);
     setIf(j, "sdrRecordVersion", recordVersion);
-    for (const auto& r : j.value("sdr", json::array()))
-        sdr.add(encodeSdr(r, recordVersion));
+    for (const auto& r : j.value("sdr", json::array())) {
+        uint8_t version = recordVersion;
+        setIf(r, "sdrVersion", version);   // a repository may mix generations
+        sdr.add(encodeSdr(r, version));
+    }
     sensorsFromSdr();
     for (const auto& s : j.value("sensors", json::array())) {
         Sensor& sensor = sensors[static_cast<uint8_t>(numberFromJson(s.at("number")))];
@@ -85,11 +88,15 @@ void ControllerCore::loadScenario(const json& scenario) {
         if (s.contains("status"))
             sensor.statusOverride = static_cast<uint8_t>(numberFromJson(s["status"]));
         sensor.unavailable = s.value("unavailable", false);
+        if (!s.value("scanning", true))
+            sensor.eventFlags &= static_cast<uint8_t>(~0x40);
     }
     for (const auto& e : j.value("sel", json::array()))
         sel.add(encodeSelEntry(e));
-    if (j.contains("fru"))
+    if (j.contains("fru")) {
         fru = encodeFru(j["fru"]);
+        fruAccess = j["fru"].value("wordAccess", false) ? 0x01 : 0x00;
+    }
     for (const auto& dev : j.value("i2c", json::array()))
         loadI2cDevice(dev, i2c, privateI2c);
     loadSatellites(j.value("satellites", json::array()));

@@ -35,6 +35,9 @@ SimulatedServer::SimulatedServer(const ServerOptions& options) : options_(option
         BiosInventory inventory = parseBiosInventory(scenario["bios"]);
         if (!writeBiosImage(qv::sandboxPath("/dev/mem"), renderBiosImage(inventory, inventory.format)))
             throw std::runtime_error("cannot write the BIOS memory image");
+        if (auto nvram = renderNvramImage(inventory);
+            nvram && !writeBiosImage(qv::sandboxPath("/dev/nvram"), *nvram))
+            throw std::runtime_error("cannot write the CMOS image");
     }
     if (scenario.contains("fixtures")) {
         // a directory beside the scenario whose tree is copied into the root as it stands

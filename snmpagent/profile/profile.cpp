@@ -183,8 +183,11 @@ int WritePrivateProfileString(const char* lpszSection, const char* lpszEntry,
         const EntrySearch found = searchEntry(lineEnd, lpszEntry);
         if (found.entryLine != nullptr) {
             const size_t start = static_cast<size_t>(found.entryLine - base);
-            const size_t end = text.find_first_of("\r\n", start);
-            text.replace(start, (end == std::string::npos ? text.size() : end) - start, line);
+            size_t end = text.find('\n', start);
+            if (end == std::string::npos) end = text.size();
+            // A "\r\n" line end stays; a lone '\r' belongs to the old value, as readers see it.
+            else if (end > start && text[end - 1] == '\r') --end;
+            text.replace(start, end - start, line);
         } else {
             const size_t at = static_cast<size_t>(found.stop - base);
             text.insert(at, onNewLine(text, at) + line + "\n");

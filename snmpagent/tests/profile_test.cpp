@@ -85,12 +85,15 @@ TEST_F(ProfileTest, WritesTable)
         {"[A]\nx=1", "A", "y", "2", "[A]\nx=1\ny=2\n"},
         {"[A]\nx=1", "S", "z", "3", "[A]\nx=1\n[S]\nz=3\n"},
         {"[A]", "A", "y", "2", "[A]\ny=2\n"},
+        // A lone '\r' is inside the value readers see: all of it is replaced.
+        {"[A]\nx=1 \r\x8fx=2\n", "A", "x", "on", "[A]\nx=on\n"},
+        {"[A]\nx=1\rjunk", "A", "x", "on", "[A]\nx=on"},
     };
     for (const auto& c : cases) {
         write(c.before);
         EXPECT_EQ(WritePrivateProfileString(c.section, c.entry, c.value, path().c_str()), 1) << c.before;
         EXPECT_EQ(read(), c.after) << c.before;
-        const bool crlf = std::string(c.before).find('\r') != std::string::npos;
+        const bool crlf = std::string(c.before).find("\r\n") != std::string::npos;
         EXPECT_EQ(get(c.section, c.entry), std::string(c.value) + (crlf ? "\r" : "")) << c.before;
     }
 }

@@ -70,7 +70,8 @@ TEST_F(SystemTest, ScanFindsBaseboardFirstThenSatellitesInAddressOrder)
     ASSERT_EQ(remote.GetReading(&reading), 0u);
     EXPECT_DOUBLE_EQ(reading.tAnalog.rConvertedReading, 42.0);
 
-    ASSERT_EQ(baseboard->GetFruCount(), 1);
+    // The FRU locator and the controller locator of 0x20 (capabilities and support 0x2F).
+    ASSERT_EQ(baseboard->GetFruCount(), 2);
     CFruExport* fru = baseboard->GetFru(0);
     ASSERT_EQ(fru->ReadFruData(), 0u);
     FormattedFruDataStruct* f = fru->GetFormattedFruData();

@@ -172,6 +172,30 @@ TEST_F(RegistryTest, RefusesOverlongKeyAndValueName)
     EXPECT_EQ(set("K=" + std::string(127, 'v'), "b"), 0u);
 }
 
+TEST_F(RegistryTest, RefusesNamesThatWouldBreakTheirLine)
+{
+    ASSERT_EQ(set("K=V", "a"), 0u);
+    const std::string before = file();
+    const std::string unwritable[] = {"K\\Sub\r\n=Name", "K]\r\nSpuNum=b(4)37000000", "K=V\r\nW",
+                                      "K=V=W", "K\n=V", "K=[V"};
+    for (const std::string& fullKey : unwritable) {
+        EXPECT_EQ(set(fullKey, "x"), ERR_BAD_ARGUMENT) << fullKey;
+        EXPECT_EQ(file(), before) << fullKey;
+    }
+}
+
+TEST_F(RegistryTest, ValueWrittenBehindAnUnterminatedLastLineReadsBack)
+{
+    const std::string files[] = {"[K]\r\x7f\x7f$", "[K]", "[K]\r\nW=c(1)a", "[L]\r\nW=c(1)a"};
+    for (const std::string& contents : files) {
+        root.writeFile(kRegistry, contents);
+        ASSERT_EQ(set("K=V", "text"), 0u) << contents;
+        char buffer[5] = {};
+        EXPECT_EQ(GetRegData("K=V", buffer, 4), 0u) << contents;
+        EXPECT_EQ(std::string(buffer), "text") << contents;
+    }
+}
+
 TEST_F(RegistryTest, DamagedValueIsNotOverwrittenBlindly)
 {
     const std::string damaged = "[K]\r\nV=c(9)ab\r\n";

@@ -1,0 +1,170 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets into seeds/<target>/.
+
+The text seeds repeat the fixtures of the parsers' unit tests. The BIOS seeds are the
+simulator's images of the default scenario (qvsim-bios from a main build, given with
+--qvsim-bios) cut into the record layout of support/bios_image.h. The controller session seed
+of fuzz_qvbmc_system is the simulator's answers to one discovery, written by
+tools/record_controller_session.cpp when its binary is given with --recorder.
+"""
+import argparse
+import os
+import struct
+import subprocess
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+
+DEV_HEADER = ("Inter-|   Receive                                                |  Transmit\n"
+              " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets errs drop fifo colls carrier compressed\n")
+DEV_LINES = ("    lo: 100 2 0 0 0 0 0 0 100 2 0 0 0 0 0 0\n"
+             "  eth0: 1000 10 3 0 0 0 0 0 2000 20 4 0 0 0 0 0\n"
+             "  ppp0: 5 5 5 0 0 0 0 0 5 5 5 0 0 0 0 0\n"
+             "  eth1:7000 70 8 0 0 0 0 0 9000 90 12 0 0 0 0 0\n"
+             "  eth0: 1 1 1 0 0 0 0 0 1 1 1 0 0 0 0 0\n"
+             "  eth2: 99999999999 1 0 0 0 0 0 0 4294967295 4294967296 0 0 0 0 0 0\n")
+
+TEXT_SEEDS = {
+    "fuzz_oid": [".1.3.6.1.4.1.7244.1.2\n.1.3.6.1.4.1.7244.1.2.1",
+                 ".1.3.6.1.4.1.4294967295.0\n.1.3.6.1.4.1.4294967296", ".1.3.\n.1.3.0", "1.3\n.",
+                 "." + ".1" * 130 + "\n.1.3"],
+    "fuzz_pass_args": [b"\x00-g\x00.1.3.6.1.4.1.7244.1.1.0", b"\x01-n\x00.1.3.6.1",
+                       b"\x00-s\x00.1.3.6.1.4.1.7244.1.2.0\x00integer\x00-5",
+                       b"\x04-s\x00.1.3.6.1.4.1.7244.1.2.0\x00gauge\x00-1",
+                       b"\x02-s\x00.1.3.6.1\x00string\x00hello world",
+                       b"\x03-s\x00.1.3.6.1\x00string\x00two\x00words\x00more",
+                       b"\x00-s\x00.1.3.6.1\x00octet\x0000 ff 7a 1",
+                       b"\x00-s\x00.1.3.6.1\x00ipaddress\x00192.168.1.300",
+                       b"\x00-s\x00.1.3.6.1\x00objectid\x00.1.3.6",
+                       b"\x00-s\x00.1.3.6.1\x00timeticks\x004294967295",
+                       b"\x00-s\x00.1.3.6.1\x00counter\x00abc", b"\x00-x\x00.1"],
+    "fuzz_profile": [b"\x20A\x00Poll\x007\x00[A]\nPoll=5\n", b"\x05A\x00x\x00long value\x00[A]\nx=\"abcdefgh\"\n",
+                     b"\x40A\x00x\x001\x00[A] ; note\nx=1\n[B]\r\nx=2\r\n", b"\x01a\x00x\x00v\x00x[A]\nx=1\n",
+                     b"\xffA\x00Poll\x00 5\x00[A]\n  Poll = 5\n\n[A]\nPoll=6"],
+    "fuzz_registry": [b"\x10SOFTWARE\\Quorvane\\Trivoke=SpuNum\x007\x00\r\n[SOFTWARE\\Quorvane\\Trivoke]\r\nSpuNum=b(4)37000000\r\n",
+                      b"\x03K=V\x00ab\x00[K]\r\nV=b(2)ab1F\r\n",
+                      b"\x40K=V\x00\x01\x02\x00[K]\r\nVx=c(1)a\r\nV=c(1)b\r\n[L]\r\nV=c(1)b\r\n",
+                      b"\x08K=V\x00text\x00[K]\r\nV=c(10)abc",
+                      b"\x20K\\Sub=Name\x00\xff\xfe\x00[K]\r\nV=c4)abcd\r\n[K\\Sub]\r\nName=b(2)fffe\r\n"],
+    "fuzz_proc_net_dev": [DEV_HEADER + DEV_LINES, DEV_HEADER, "eth0: 1 2 3\n",
+                          DEV_HEADER + "  eth9: 18446744073709551616 -1 x\n"],
+    "fuzz_nic_modules": [b"\x00alias eth0 tulip\nalias eth0\nalias eth1 e100\n\x00tulip 40000 1\n\x00"
+                         b"eth0 hwaddr=00:60:b0:0a:1b:2c io=0x1000 irq=11 dma=0 mem=0xfebff000 flags=4419\n\x00"
+                         b"2.2.14-5.0\n",
+                         b"\x01alias eth0 missing\n\x00\x00eth1 hwaddr=zz\n\x002.4\n"],
+    "fuzz_trap_destinations": ["localhost public 162\n# comment\nbeta  private\n  # not a comment\n"
+                               "delta public 0\ndelta public 70000\n   \r\n10.0.0.7 public 65535\n",
+                               "-oops public 162\nhost;rm community 1\n"],
+}
+
+
+def write(target, name, data):
+    folder = os.path.join(HERE, "seeds", target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as out:
+        out.write(data.encode("latin-1") if isinstance(data, str) else data)
+
+
+def sparse_records(window, base=0xE0000):
+    """Runs of non-zero bytes (gaps under 16 bytes kept) as [offset:3][length:2][bytes]."""
+    out, i = b"", 0
+    while i < len(window):
+        if window[i] == 0:
+            i += 1
+            continue
+        start = end = i
+        while end < len(window) and window[end:end + 16].strip(b"\0"):
+            end += 1
+        end = len(window[:end].rstrip(b"\0"))
+        out += struct.pack("<I", start)[:3] + struct.pack("<H", end - start) + window[start:end]
+        i = end
+    return out
+
+
+def bios_seeds(qvsim_bios):
+    with tempfile.TemporaryDirectory() as tmp:
+        for fmt in ("smbios21", "dmi20", "dmi10"):
+            for model in (None, "37"):
+                image = os.path.join(tmp, fmt + ".img")
+                cmd = [qvsim_bios, "--format", fmt, "--scenario",
+                       os.path.join(ROOT, "sim", "scenarios", "default.json")]
+                if model:
+                    cmd += ["--model", model]
+                subprocess.run(cmd + [image], check=True)
+                with open(image, "rb") as f:
+                    seed = sparse_records(f.read()[0xE0000:0x100000])
+                name = fmt + ("-model" + model if model else "") + ".bin"
+                write("fuzz_identify", name, seed)
+                write("fuzz_dmi_" + fmt, name, seed)
+                write("fuzz_dmi_" + fmt, name.replace(".bin", "-odd.bin"), seed + b"\0")
+
+
+def mgmtctl_seeds():
+    # Selector, four argument bytes, then replies [flags][length][retcode LE][answer...].
+    def reply(answer, retcode=0):
+        body = struct.pack("<H", retcode) + answer
+        return bytes([0, len(body)]) + body
+    write("fuzz_mgmtctl", "device-id", bytes([6, 0, 0, 0, 0]) + reply(bytes([0x1C, 0x01, 0, 0x20, 1, 2, 3, 0x51, 0x1F])))
+    write("fuzz_mgmtctl", "get-sdr", bytes([39, 0, 0xFF, 1, 0]) + reply(bytes([0x2C, 0x23, 0, 2, 0]) + bytes(range(29))))
+    write("fuzz_mgmtctl", "sel-entry", bytes([48, 0, 16, 0, 0]) + reply(bytes([0x2C, 0x43, 0, 0xFF, 0xFF]) + bytes(range(16))))
+    write("fuzz_mgmtctl", "reserve-retry", bytes([46, 0, 0, 0, 0]) + reply(bytes([0x2C, 0x42, 0xC5])) * 3 + reply(bytes([0x2C, 0x42, 0, 7, 0])))
+    write("fuzz_mgmtctl", "fru-read", bytes([57, 0, 20, 0, 0]) + reply(bytes([0x2C, 0x11, 0, 20]) + bytes(20)))
+    write("fuzz_mgmtctl", "version", bytes([0, 0, 0, 0, 0, 0, 12]) + b"QVMMC\0A\x01\x02\0\0\0")
+    write("fuzz_mgmtctl", "failed-ioctl", bytes([4, 0, 0, 0, 0, 1, 0]))
+
+
+def seal(area):
+    area[-1] = (-sum(area[:-1])) & 0xFF
+    return area
+
+
+def qvbmc_seeds():
+    # The FRU image of the unit tests: header, chassis area, board area with a date.
+    image = seal([0x01, 0x00, 0x01, 0x02, 0x00, 0x00, 0x00, 0x00])
+    chassis = seal([0x01, 0x01, 0x11, 0x02, 0xAB, 0x01, 0xC1, 0x00])
+    board = seal([0x01, 0x02, 0x19, 0x01, 0x00, 0x00, 0xC2, ord("Q"), ord("V"), 0xC0, 0xC0, 0xC0,
+                  0xC1, 0x00, 0x00, 0x00])
+    write("fuzz_fru_data", "unit-test-image", bytes(image + chassis + board))
+    write("fuzz_fru_data", "bad-header", bytes([0x01, 0x00, 0x01, 0x02, 0, 0, 0, 0x33]) + bytes(chassis))
+    # Full sensor records (1.0 and 0.9): header, then M, B, R/K and format bytes in place.
+    for version, name in ((0x01, "sdr10"), (0x10, "sdr09")):
+        record = bytearray(64)
+        record[0:5] = bytes([1, 0, version, 1, 59])
+        record[20] = 0x80                       # two's complement
+        record[24:30] = bytes([2, 0, 50, 0, 0, 0x10])
+        write("fuzz_sdr_conversion", name, bytes(record) + struct.pack("<d", 30.0))
+    # A controller that answers Get Device ID and then nothing.
+    def reply(answer):
+        body = struct.pack("<H", 0) + answer
+        return bytes([0, len(body)]) + body
+    write("fuzz_qvbmc_system", "device-id",
+          reply(bytes([0x1C, 0x01, 0, 0x20, 1, 2, 3, 0x51, 0x1F, 0x57, 0x01, 0x00, 0x10, 0x00])))
+    write("fuzz_qvbmc_system", "device-id-09", reply(bytes([0x1C, 0x01, 0, 0x20, 1, 2, 3, 0x09, 0x1F])))
+
+
+def devsock_seeds():
+    write("fuzz_devsock_codec", "request", struct.pack("<5I", 0x53445651, 2, 1, 64, 3) + b"\x18\x01\x00")
+    write("fuzz_devsock_codec", "reply", struct.pack("<IiiI", 0x53445651, 0, 0, 4) + b"\0\0\x1c\x01")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--qvsim-bios", default=os.path.join(ROOT, "build", "sim", "biosimage", "qvsim-bios"))
+    parser.add_argument("--recorder", help="record_controller_session binary (optional)")
+    args = parser.parse_args()
+    for target, seeds in TEXT_SEEDS.items():
+        for n, seed in enumerate(seeds):
+            write(target, "seed%02d" % n, seed)
+    mgmtctl_seeds()
+    devsock_seeds()
+    qvbmc_seeds()
+    bios_seeds(args.qvsim_bios)
+    if args.recorder:
+        folder = os.path.join(HERE, "seeds", "fuzz_qvbmc_system")
+        subprocess.run([args.recorder, os.path.join(ROOT, "sim", "scenarios", "default.json"),
+                        os.path.join(folder, "default-scenario-session")], check=True)
+
+
+if __name__ == "__main__":
+    main()
