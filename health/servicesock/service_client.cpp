@@ -1,0 +1,44 @@
+#include "service_client.h"
+
+#include <cstring>
+
+#include "sandbox_path.h"
+
+CServiceClient::CServiceClient(const char* szServicePath)
+{
+    m_bAddressValid = qv::makeUnixAddress(qv::sandboxPath(szServicePath), m_sServerAddr);
+    m_oSocket.CreateAnonymous();
+}
+
+bool CServiceClient::SendFields(std::initializer_list<int32_t> fields)
+{
+    if (!m_bAddressValid) return false;
+    for (int32_t field : fields) {
+        if (!m_oSocket.Write(reinterpret_cast<const char*>(&field), sizeof field,
+                             reinterpret_cast<const sockaddr*>(&m_sServerAddr),
+                             sizeof m_sServerAddr))
+            return false;
+    }
+    return true;
+}
+
+bool CServiceClient::ReadReply(void* pbBuffer, int cbBuffer)
+{
+    // One byte of room more than expected, so a longer datagram is refused instead of cut.
+    char buffer[4097];
+    if (cbBuffer < 0 || cbBuffer >= static_cast<int>(sizeof buffer)) return false;
+    sockaddr_un from{};
+    int fromLen = sizeof from;
+    int size = sizeof buffer;
+    if (!m_oSocket.Read(buffer, &size, reinterpret_cast<sockaddr*>(&from), &fromLen)) return false;
+    // Only the service may answer: the service's own path, nothing else.
+    const size_t pathLen = std::strlen(m_sServerAddr.sun_path);
+    const size_t fromPath = fromLen > static_cast<int>(sizeof(sa_family_t))
+                                ? static_cast<size_t>(fromLen) - sizeof(sa_family_t) : 0;
+    if (fromPath < pathLen || std::memcmp(from.sun_path, m_sServerAddr.sun_path, pathLen) != 0 ||
+        (fromPath > pathLen && from.sun_path[pathLen] != '\0'))
+        return false;
+    if (size != cbBuffer) return false;
+    std::memcpy(pbBuffer, buffer, static_cast<size_t>(cbBuffer));
+    return true;
+}

@@ -1,0 +1,123 @@
+#include "service_socket.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <syslog.h>
+#include <unistd.h>
+
+#include "log_print.h"
+#include "sandbox_path.h"
+
+namespace {
+// Owner and group only: whoever may write here may change sensor thresholds.
+constexpr mode_t kSocketMode = 0660;
+}
+
+CSocket::CSocket() : m_fdSocket(-1), m_szFileName(nullptr), m_nTimeout(15000) {}
+
+CSocket::~CSocket() { Destroy(); }
+
+bool CSocket::Destroy()
+{
+    if (m_fdSocket != -1) {
+        ::close(m_fdSocket);
+        m_fdSocket = -1;
+    }
+    if (m_szFileName) {
+        ::unlink(m_szFileName);
+        std::free(m_szFileName);
+        m_szFileName = nullptr;
+    }
+    return true;
+}
+
+bool CSocket::Create(const char* szFileName)
+{
+    Destroy();
+    sockaddr_un address{};
+    if (!qv::makeUnixAddress(szFileName, address)) {
+        LogPrint(LOG_ERR, "bind() failed (errno=%d)", errno);
+        return false;
+    }
+    ::unlink(szFileName);
+    m_fdSocket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (m_fdSocket < 0) {
+        LogPrint(LOG_ERR, "socket() failed (errno=%d)", errno);
+        return false;
+    }
+    // The file is born with the restricted mode, so there is no moment of wider access.
+    const mode_t oldMask = ::umask(0777 & ~kSocketMode);
+    const int rc = ::bind(m_fdSocket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    const int bindErrno = errno;
+    ::umask(oldMask);
+    if (rc != 0) {
+        LogPrint(LOG_ERR, "bind() failed (errno=%d)", bindErrno);
+        errno = bindErrno;
+        return false;
+    }
+    ::chmod(szFileName, kSocketMode);
+    m_szFileName = ::strdup(szFileName);
+    return true;
+}
+
+bool CSocket::CreateAnonymous()
+{
+    Destroy();
+    m_fdSocket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (m_fdSocket < 0) {
+        LogPrint(LOG_ERR, "socket() failed (errno=%d)", errno);
+        return false;
+    }
+    // Linux autobind: an address length of only the family asks the kernel for a unique name.
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (::bind(m_fdSocket, reinterpret_cast<sockaddr*>(&address), sizeof(sa_family_t)) != 0) {
+        LogPrint(LOG_ERR, "bind() failed (errno=%d)", errno);
+        return false;
+    }
+    return true;
+}
+
+int CSocket::WaitReady(bool forWrite) const
+{
+    pollfd p{m_fdSocket, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
+    const int rc = ::poll(&p, 1, m_nTimeout < 0 ? 0 : m_nTimeout);
+    if (rc < 0) LogPrint(LOG_ERR, "select() failed (errno=%d)", errno);
+    return rc > 0 ? 1 : rc;
+}
+
+bool CSocket::Read(char* pbBuffer, int* pcbBuffer, sockaddr* psAddr, int* pcbAddr)
+{
+    const int room = *pcbBuffer;
+    *pcbBuffer = 0;
+    if (m_fdSocket == -1 || room < 0 || (psAddr && !pcbAddr)) return false;
+    if (WaitReady(false) <= 0) return false;
+    socklen_t addrLen = psAddr ? static_cast<socklen_t>(*pcbAddr) : 0;
+    const ssize_t n = ::recvfrom(m_fdSocket, pbBuffer, static_cast<size_t>(room), MSG_DONTWAIT,
+                                 psAddr, psAddr ? &addrLen : nullptr);
+    if (n < 0) {
+        LogPrint(LOG_ERR, "recvfrom() failed (errno=%d)", errno);
+        return false;
+    }
+    *pcbBuffer = static_cast<int>(n);
+    if (psAddr) *pcbAddr = static_cast<int>(addrLen);
+    return true;
+}
+
+bool CSocket::Write(const char* pbBuffer, int cbBuffer, const sockaddr* psAddr, int cbAddr)
+{
+    if (m_fdSocket == -1 || cbBuffer < 0) return false;
+    if (WaitReady(true) <= 0) return false;
+    // A datagram socket polls writable even when the receiver's queue is full: the send itself
+    // waits, bounded by the same time-out.
+    timeval limit{m_nTimeout / 1000, (m_nTimeout % 1000) * 1000};
+    ::setsockopt(m_fdSocket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    const ssize_t n = ::sendto(m_fdSocket, pbBuffer, static_cast<size_t>(cbBuffer), 0,
+                               psAddr, static_cast<socklen_t>(cbAddr));
+    if (n < 0) LogPrint(LOG_ERR, "sendto() failed (errno=%d)", errno);
+    return n == cbBuffer;
+}
