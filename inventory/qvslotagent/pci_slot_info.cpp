@@ -13,12 +13,13 @@ std::vector<PCI_SLOT_INFO> parsePirTable(const uint8_t* segment, size_t length)
         PirHeader header;
         std::memcpy(&header, segment + at, sizeof header);
         const size_t size = header.tableSize;
-        if (size > length - at) return slots;   // claims more than the segment holds
+        // The signature text can occur in BIOS code or strings: a candidate that is not a whole,
+        // valid table (shorter than its header, past the segment, bad sum) does not end the search.
+        if (size < sizeof(PirHeader) || size > length - at) continue;
         uint8_t sum = 0;
         for (size_t i = 0; i < size; ++i) sum = static_cast<uint8_t>(sum + segment[at + i]);
-        if (sum != 0) return slots;
-        for (size_t e = sizeof(PirHeader); size >= sizeof(PirHeader) && e + sizeof(PirSlotEntry) <= size;
-             e += sizeof(PirSlotEntry)) {
+        if (sum != 0) continue;
+        for (size_t e = sizeof(PirHeader); e + sizeof(PirSlotEntry) <= size; e += sizeof(PirSlotEntry)) {
             PirSlotEntry entry;
             std::memcpy(&entry, segment + at + e, sizeof entry);
             slots.push_back({entry.bus, entry.devFn >> 3, static_cast<int8_t>(entry.slot)});

@@ -37,7 +37,8 @@ static_assert(sizeof(PirHeader) == 32);
 static_assert(sizeof(PirSlotEntry) == 16);
 
 // Entries of the first "$PIR" table in `segment` (searched at offsets 0 to 65530) whose bytes
-// sum to 0; empty when there is none. A table that claims to run past the segment is ignored.
+// sum to 0; empty when there is none. A candidate shorter than its header, running past the
+// segment or not summing to 0 is skipped and the search goes on.
 std::vector<PCI_SLOT_INFO> parsePirTable(const uint8_t* segment, size_t length);
 
 class PCISlotInfo {

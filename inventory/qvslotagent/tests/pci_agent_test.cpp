@@ -7,6 +7,7 @@
 #include <fstream>
 #include <vector>
 
+#include "pci_fixture.h"
 #include "pci_slot_info.h"
 #include "registry.h"
 #include "temp_root.h"
@@ -17,15 +18,7 @@ constexpr char kTable[] = ".1.3.6.1.4.1.93071.2.23.10.4.1.1";
 
 std::string configSpace(uint16_t vendor, uint16_t device, uint8_t progIf, uint8_t subclass, uint8_t base)
 {
-    std::string bytes(256, '\0');
-    bytes[0] = char(vendor & 0xFF), bytes[1] = char(vendor >> 8);
-    bytes[2] = char(device & 0xFF), bytes[3] = char(device >> 8);
-    bytes[8] = 0x02;   // revision
-    bytes[9] = char(progIf), bytes[10] = char(subclass), bytes[11] = char(base);
-    bytes[16] = 0x01;  // first base address register
-    bytes[60] = 11, bytes[61] = 1;
-    bytes[255] = char(0xEE);
-    return bytes;
+    return qv::test::configSpace({0, 0, 0, vendor, device, base, subclass, progIf});
 }
 
 // A $PIR table of the given entries {bus, device, slot}; `breakChecksum` spoils its sum.
@@ -66,6 +59,21 @@ TEST(PirTableTest, EntriesOnlyFromAWholeValidTable)
     std::copy(good.begin(), good.end(), tail.end() - 64);
     tail[tail.size() - 64 + 6] = 0xFF;
     EXPECT_TRUE(parsePirTable(tail.data(), tail.size()).empty());
+}
+
+TEST(PirTableTest, AnInvalidCandidateDoesNotHideTheTableAfterIt)
+{
+    std::vector<uint8_t> segment(0x10000, 0);
+    const std::vector<uint8_t> good = pirTable({{1, 3, 4}});
+    std::copy(good.begin(), good.end(), segment.begin() + 0x1000);
+    const std::vector<uint8_t> bad = pirTable({{0, 15, 3}}, true);
+    std::copy(bad.begin(), bad.end(), segment.begin() + 0x200);
+    std::memcpy(segment.data() + 0x123, "$PIR\x00\x01\xFF\xFF", 8);   // size beyond the segment
+    std::memcpy(segment.data() + 0x345, "$PIR", 4);                     // size 0: sums to 0 trivially
+    const std::vector<PCI_SLOT_INFO> slots = parsePirTable(segment.data(), segment.size());
+    ASSERT_EQ(slots.size(), 1u);
+    EXPECT_EQ(slots[0].BusNum, 1);
+    EXPECT_EQ(slots[0].SlotNum, 4);
 }
 
 class PciAgent : public ::testing::Test {
