@@ -263,8 +263,10 @@ Bytes ControllerCore::i2cTransfer(uint8_t bus, uint8_t address, const Bytes& wri
             return answer(privateI2c.empty() ? cc::kI2cBusError : cc::kI2cAddressNak);
         found = findI2cDevice(i2c, uint8_t{0}, address, block);
         if (found == nullptr) {
-            // a write-only transfer to a controller on the public bus is an IPMB request
-            if (!(bus & 0x01) && doWrite && readCount == 0 && ipmb.satellite(address & 0xFE) != nullptr) {
+            // a write-only transfer to a controller on the public bus is an IPMB request; one to
+            // the general-call address 0 is a broadcast whose message names the responder
+            const uint8_t responder = (address & 0xFE) == 0 && !write.empty() ? write[0] : address;
+            if (!(bus & 0x01) && doWrite && readCount == 0 && ipmb.satellite(responder & 0xFE) != nullptr) {
                 Bytes frame{static_cast<uint8_t>(address & 0xFE)};
                 frame.insert(frame.end(), write.begin(), write.end());
                 if (writeToIpmb(frame, kSmsBufferCapacity) == BusWrite::Delivered)

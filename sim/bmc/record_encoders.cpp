@@ -287,9 +287,15 @@ std::vector<uint8_t> encodeFru(const json& fru) {
     std::vector<std::vector<uint8_t>> areas(3);
     if (fru.contains("chassis"))
         areas[0] = area({byteAt(fru["chassis"], "type", 0x17)}, fru["chassis"], {"partNumber", "serialNumber"});
-    if (fru.contains("board"))
-        areas[1] = area({0x19, 0x00, 0x00, 0x00}, fru["board"],   // English, manufacturing time unspecified
-                        {"manufacturer", "productName", "serialNumber", "partNumber", "fruFileId"});
+    if (fru.contains("board")) {
+        // English; manufacturing time in minutes since 1996-01-01 00:00 UTC, 0 meaning unspecified
+        uint32_t minutes = fru["board"].contains("mfgMinutes") ? numberFromJson(fru["board"]["mfgMinutes"]) : 0;
+        if (minutes > 0xFFFFFF)
+            throw std::invalid_argument("FRU manufacturing time beyond 3 bytes");
+        areas[1] = area({0x19, static_cast<uint8_t>(minutes), static_cast<uint8_t>(minutes >> 8),
+                         static_cast<uint8_t>(minutes >> 16)},
+                        fru["board"], {"manufacturer", "productName", "serialNumber", "partNumber", "fruFileId"});
+    }
     if (fru.contains("product"))
         areas[2] = area({0x19}, fru["product"],
                         {"manufacturer", "productName", "partNumber", "version", "serialNumber", "assetTag", "fruFileId"});

@@ -92,6 +92,32 @@ TEST_P(BridgeTest, AnswersForOtherRequestsAreNeverTaken)
     EXPECT_EQ(c->GetDeviceId().Ver10.completionCode, 0);
 }
 
+TEST_P(BridgeTest, StaleAnswerAheadOfTheRightOneIsSkippedWithoutAnotherWrite)
+{
+    CIPMControllerExport* c = satellite();
+    ASSERT_EQ(c->GetDeviceId().Ver10.deviceType, 34);
+    // The answer to that exchange, dressed as another device, waits in the buffer when the next
+    // request goes out: it carries the earlier sequence number and must be passed over.
+    std::vector<uint8_t> stale;
+    for (const auto& e : sim_.journal())
+        if (e.requestCode == qv::sim::kIpmbFrameCode) stale = e.answer;
+    ASSERT_GE(stale.size(), 9u);
+    stale[6 + 1] = 99;   // device id, after the completion code
+    uint8_t sum = 0;
+    for (size_t i = 3; i + 1 < stale.size(); ++i) sum = static_cast<uint8_t>(sum + stale[i]);
+    stale.back() = static_cast<uint8_t>(-sum);
+    sim_.queueSmsMessage(std::vector<uint8_t>(stale.begin() + 1, stale.end()));
+    sim_.clearJournal();
+
+    const GLOB_GET_DEVICE_ID_RESPONSE answer = c->GetDeviceId();
+    EXPECT_EQ(answer.Ver10.completionCode, 0);
+    EXPECT_EQ(answer.Ver10.deviceType, 34);
+    EXPECT_EQ(busWrites().size(), 1u);
+    // Both answers were taken from the buffer: nothing is left for the next exchange.
+    EXPECT_EQ(c->GetDeviceId().Ver10.deviceType, 34);
+    EXPECT_EQ(busWrites().size(), 2u);
+}
+
 TEST_P(BridgeTest, SatelliteCompletionCodeReachesTheCaller)
 {
     CIPMControllerExport* c = satellite();
@@ -103,7 +129,6 @@ TEST_P(BridgeTest, SatelliteCompletionCodeReachesTheCaller)
 
 TEST_P(BridgeTest, PackageProbeBroadcastsGetDeviceId)
 {
-    if (earlier()) GTEST_SKIP() << "broadcast probe behind the earlier generation not settled yet";
     startWith(busScenario(GetParam()));
     sim_.clearJournal();
     CIPMPackageExport* package = CreateIPMPackage(0x22, 0, nullptr);

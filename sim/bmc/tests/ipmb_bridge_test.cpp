@@ -251,6 +251,29 @@ TEST_F(IpmbBridgeTest, EarlierGenerationWritesTheBusAndReadsTheSmsBuffer) {
     EXPECT_EQ(ask(kApp, 0x50, write).at(0), 0x05);
 }
 
+TEST_F(IpmbBridgeTest, EarlierGenerationBroadcastReachesTheNamedResponder) {
+    json scenario = kScenario;
+    scenario["bmc"]["ipmiVersion"] = "0.9";
+    sim.loadScenario(scenario);
+    // General call: address 0, then the whole message from its responder address on.
+    Bytes broadcast{0x00, 0x00};
+    Bytes request = ipmbRequest(kOldMc, kApp, 0x01, 9);
+    broadcast.insert(broadcast.end(), request.begin(), request.end());
+    EXPECT_EQ(ask(kApp, 0x50, broadcast), (Bytes{0x00}));
+    Bytes sms = ask(kApp, 0x37);
+    ASSERT_EQ(sms.at(0), 0x00);
+    Bytes frame{0x20};
+    frame.insert(frame.end(), sms.begin() + 1, sms.end());
+    EXPECT_TRUE(checksumsHold(frame));
+    EXPECT_EQ(frame[3], kOldMc);
+    EXPECT_EQ(frame[4] >> 2, 9);
+    EXPECT_EQ(frame[7], 36);
+
+    broadcast[2] = 0x30;   // a message for nobody is not acknowledged
+    EXPECT_EQ(ask(kApp, 0x50, broadcast).at(0), 0x05);
+    EXPECT_EQ(ask(kApp, 0x37).at(0), 0x80);   // and leaves nothing to read
+}
+
 TEST_F(IpmbBridgeTest, DefaultScenarioCarriesSatellitesAndBadOnesAreRefused) {
     sim.loadScenarioFile(std::string(QV_SCENARIO_DIR) + "/default.json");
     EXPECT_EQ(sim.satelliteAddresses(), (Bytes{0x22, 0x28}));

@@ -1,0 +1,3 @@
+#include "qvbmccached.h"
+
+int main() { return runCacheService(); }

@@ -1,0 +1,3 @@
+#include "card_service.h"
+
+int main() { return runCardService(); }
