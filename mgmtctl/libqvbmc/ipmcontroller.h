@@ -13,22 +13,7 @@ public:
     CIPMController(const CIPMController&) = delete;
     CIPMController& operator=(const CIPMController&) = delete;
 
-    CIPMControllerPolymorph* GetRealController() override;
-    CIPMBaseControllerExport* GetBaseController() override;
-    UINT8 GetAddress() override;
-    void SetAddress(unsigned char bAddress) override;
-    UINT8 GetLun() override;
-    void SetLun(unsigned char bLun) override;
-    int GetUseAddressFlag() override;
-    void SetUseAddressFlag(int fUseAddress) override;
-    int GetUseLunFlag() override;
-    void SetUseLunFlag(int fUseLun) override;
-    QVBMC_CONTROLLER_COMMANDS(QVBMC_OVERRIDE_R0, QVBMC_OVERRIDE_R1, QVBMC_OVERRIDE_V0)
-    void SendReceiveIPMIMessage(unsigned char netFn, unsigned char command,
-                                const unsigned char* pbCommandData, int nCommandDataLength,
-                                unsigned char* pbResponseData, int* pnResponseDataLength) override;
-    void SendReceiveIPMIMessage(ImbI2cRequest request, int nRequestLength,
-                                ImbI2cResponse* pResponse, int* pnResponseLength) override;
+    QVBMC_CONTROLLER_OVERRIDES
     virtual ~CIPMController();
 
 private:
