@@ -33,7 +33,7 @@ std::string CDataStore::path(const char* extension) const
 int CDataStore::Lock(StoreLock& lock) const
 {
     const int rc = lock.acquire(path(".lck"), kLockTimeoutMs);
-    if (rc == 0) removeLeftoverTemporaries(path(".dat"));
+    if (rc == 0) removeLeftoverTemporaries(path(".dat"), path(".bak"));
     return rc;
 }
 

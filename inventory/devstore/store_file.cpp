@@ -3,8 +3,6 @@
 #include "atomic_file.h"
 
 #include <cerrno>
-#include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -15,25 +13,6 @@
 #include <vector>
 
 namespace qv::devstore {
-
-namespace {
-
-constexpr char kTempMark[] = ".tmp.";
-
-std::string directoryOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string baseNameOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-} // namespace
 
 int readStoreFile(const std::string& path, std::vector<uint8_t>& bytes)
 {
@@ -63,23 +42,10 @@ int replaceStoreFile(const std::string& target, const std::string& backup,
     return qv::replaceFileContents(target, contents, 0644, backup);
 }
 
-void removeLeftoverTemporaries(const std::string& target)
+void removeLeftoverTemporaries(const std::string& target, const std::string& backup)
 {
-    const std::string dir = directoryOf(target);
-    const std::string base = baseNameOf(target);
-    // The data file's and the backup's temporaries share the store's name up to the extension.
-    const std::string stem = base.substr(0, base.rfind('.'));
-    DIR* d = opendir(dir.c_str());
-    if (d == nullptr) return;
-    // Names are gathered first: unlinking while reading the directory may skip entries.
-    std::vector<std::string> leftovers;
-    while (const dirent* ent = readdir(d)) {
-        const std::string name = ent->d_name;
-        if (name.compare(0, stem.size(), stem) == 0 && name.find(kTempMark, stem.size()) != std::string::npos)
-            leftovers.push_back(name);
-    }
-    for (const std::string& name : leftovers) unlinkat(dirfd(d), name.c_str(), 0);
-    closedir(d);
+    qv::removeFilesStartingWith(target + ".tmp.");
+    qv::removeFilesStartingWith(backup + ".tmp.");
 }
 
 StoreLock::~StoreLock()

@@ -18,8 +18,9 @@ int readStoreFile(const std::string& path, std::vector<uint8_t>& bytes);
 int replaceStoreFile(const std::string& target, const std::string& backup,
                      const std::vector<uint8_t>& bytes);
 
-// Removes temporary files that a killed writer left beside `target`; only while the lock is held.
-void removeLeftoverTemporaries(const std::string& target);
+// Removes temporary files that a killed writer left beside the store and its backup; only while
+// the lock is held.
+void removeLeftoverTemporaries(const std::string& target, const std::string& backup);
 
 // An exclusive flock on a lock file, waited for at most `timeoutMs`.
 class StoreLock {

@@ -97,6 +97,8 @@ unsigned CRegistry::Open(unsigned nAccess)
             return static_cast<unsigned>(status);
         }
     }
+    // Temporaries of writers killed before their commit; the lock keeps live ones out of reach.
+    if (nAccess == ACCESS_WRITE) qv::removeFilesStartingWith(CreateBackupName(".TMP", false) + ".");
     errno = 0;
     hfReg = std::fopen(szSpec.c_str(), "rbe");
     if (hfReg == nullptr && errno != ENOENT) {

@@ -1,6 +1,8 @@
 #include "atomic_file.h"
 
 #include <cerrno>
+#include <dirent.h>
+#include <vector>
 #include <cstdio>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -36,6 +38,23 @@ int createTempBeside(const std::string& path, std::string& tempPath)
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd >= 0) tempPath = pattern;
     return fd;
+}
+
+void removeFilesStartingWith(const std::string& pathPrefix)
+{
+    const size_t slash = pathPrefix.rfind('/');
+    const std::string stem = slash == std::string::npos ? pathPrefix : pathPrefix.substr(slash + 1);
+    DIR* dir = ::opendir(parentDirectory(pathPrefix).c_str());
+    if (dir == nullptr || stem.empty()) {
+        if (dir != nullptr) ::closedir(dir);
+        return;
+    }
+    // Names are gathered first: unlinking while reading the directory may skip entries.
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir))
+        if (std::string_view(entry->d_name).starts_with(stem)) names.emplace_back(entry->d_name);
+    for (const std::string& name : names) ::unlinkat(::dirfd(dir), name.c_str(), 0);
+    ::closedir(dir);
 }
 
 void syncParentDirectory(const std::string& path)

@@ -25,6 +25,10 @@ int commitTempFile(const std::string& tempPath, const std::string& path,
 int replaceFileContents(const std::string& path, std::string_view contents,
                         std::optional<mode_t> mode = {}, const std::string& backupPath = {});
 
+// Removes the files of a directory whose names start with the last component of `pathPrefix`
+// (temporaries a killed writer left behind). Call it while holding the writers' lock.
+void removeFilesStartingWith(const std::string& pathPrefix);
+
 // fsync of the directory holding `path`, so a rename in it is durable.
 void syncParentDirectory(const std::string& path);
 

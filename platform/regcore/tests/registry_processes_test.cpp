@@ -112,6 +112,10 @@ TEST(RegistryProcesses, KilledWriterLeavesCompleteFile)
         char fill = contents[contents.size() - 3];
         EXPECT_EQ(contents, fileFor(fill)) << "iteration " << iteration;
     }
+    // The next writer clears what the killed ones left behind.
+    ASSERT_EQ(SetRegData("Crash=Big", first.data(), first.size()), 0u);
+    const auto listing = qv::test::runProgram("/bin/ls", {root.at("/var/qvserver")});
+    EXPECT_EQ(listing.out.find("registry.TMP"), std::string::npos) << listing.out;
 }
 
 } // namespace
