@@ -148,6 +148,35 @@ def devsock_seeds():
     write("fuzz_devsock_codec", "reply", struct.pack("<IiiI", 0x53445651, 0, 0, 4) + b"\0\0\x1c\x01")
 
 
+def bmccache_seeds():
+    # [reply FIFO name field][request block][flags][sensor record][reading]
+    def message(name, op, package=0, unit=0, cb=64):
+        return name.ljust(27, b"\0")[:27] + struct.pack("<8I", op, 0, cb, package, unit, 0, 0, 0)
+    name = b"/var/qvserver/pipe.ret00042"
+    record = bytearray(64)
+    record[0:5] = bytes([0x34, 0x12, 0x01, 1, 48])
+    write("fuzz_bmccache_request", "system", message(name, 1) + b"\x0a")
+    write("fuzz_bmccache_request", "package", message(name, 2))
+    write("fuzz_bmccache_request", "reading", message(name, 11, cb=20) + b"\0" + bytes(record) + bytes(range(24)))
+    write("fuzz_bmccache_request", "record10", message(name, 12) + b"\0" + bytes(record))
+    record[2] = 0x10
+    record[3] = 2
+    write("fuzz_bmccache_request", "record09", message(b"/var/qvserver/pipe.reta0zz9", 12) + b"\0" + bytes(record))
+    write("fuzz_bmccache_request", "bad-name", message(b"/var/qvserver/pipe.ret../x", 12, unit=1) + b"\x01")
+
+
+def climate_seeds():
+    # Datagrams as [sender bit 7, length bits 0-3][bytes]: fields are 4-byte integers.
+    def fields(*values, sender=0):
+        return b"".join(bytes([sender | 4]) + struct.pack("<i", v) for v in values)
+    write("fuzz_climate_request", "count", fields(1, 1))
+    write("fuzz_climate_request", "chassis", fields(28))
+    write("fuzz_climate_request", "reading", fields(31, 1, 0))
+    write("fuzz_climate_request", "interleaved", fields(26, 3) + fields(1, sender=0x80) + fields(0, 26)
+          + fields(2, sender=0x80))
+    write("fuzz_climate_request", "odd-lengths", b"\x03abc" + fields(1) + b"\x85abcde" + b"\x00" + fields(5))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--qvsim-bios", default=os.path.join(ROOT, "build", "sim", "biosimage", "qvsim-bios"))
@@ -158,6 +187,8 @@ def main():
             write(target, "seed%02d" % n, seed)
     mgmtctl_seeds()
     devsock_seeds()
+    bmccache_seeds()
+    climate_seeds()
     qvbmc_seeds()
     bios_seeds(args.qvsim_bios)
     if args.recorder:

@@ -113,11 +113,14 @@ bool CSocket::Write(const char* pbBuffer, int cbBuffer, const sockaddr* psAddr, 
     if (m_fdSocket == -1 || cbBuffer < 0) return false;
     if (WaitReady(true) <= 0) return false;
     // A datagram socket polls writable even when the receiver's queue is full: the send itself
-    // waits, bounded by the same time-out.
-    timeval limit{m_nTimeout / 1000, (m_nTimeout % 1000) * 1000};
+    // waits, bounded by the same time-out; a zero send time-out would wait forever, so none at all
+    // is a send that does not wait.
+    const int timeout = m_nTimeout < 0 ? 0 : m_nTimeout;
+    timeval limit{timeout / 1000, (timeout % 1000) * 1000};
     ::setsockopt(m_fdSocket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    const ssize_t n = ::sendto(m_fdSocket, pbBuffer, static_cast<size_t>(cbBuffer), 0,
-                               psAddr, static_cast<socklen_t>(cbAddr));
+    const ssize_t n = ::sendto(m_fdSocket, pbBuffer, static_cast<size_t>(cbBuffer),
+                               timeout == 0 ? MSG_DONTWAIT : 0, psAddr,
+                               static_cast<socklen_t>(cbAddr));
     if (n < 0) LogPrint(LOG_ERR, "sendto() failed (errno=%d)", errno);
     return n == cbBuffer;
 }

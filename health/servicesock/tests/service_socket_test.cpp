@@ -105,6 +105,18 @@ TEST_F(ServiceSocketTest, ClientTakesRepliesOnlyFromItsServiceAndOfTheExpectedSi
     EXPECT_EQ(reply, 42);
 }
 
+TEST_F(ServiceSocketTest, WriteWithZeroTimeOutNeverWaitsOnAFullQueue)
+{
+    CSocket server;   // never reads
+    ASSERT_TRUE(server.Create(path_.c_str()));
+    CServiceClient client("/var/qvserver/t.socket");
+    client.Socket().SetTimeout(0);
+    int sent = 0;
+    for (int i = 0; i < 5000; ++i) sent += client.SendFields({i}) ? 1 : 0;
+    EXPECT_GT(sent, 0);
+    EXPECT_LT(sent, 5000);   // the full queue refused the rest instead of blocking
+}
+
 TEST_F(ServiceSocketTest, LogPrintLogsVerbatimCutsAndEndsOnCritical)
 {
     qv::test::ScopedEnv file("QV_LOG_FILE", root_.at("/log").c_str());
