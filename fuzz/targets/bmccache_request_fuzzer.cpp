@@ -1,6 +1,7 @@
 // One request message of the IPMI cache service as read from its request FIFO: the reply FIFO
 // name check, the opening of the reply FIFO below the private root, and the request handling over
 // stand-in system, package and sensor objects whose cached record comes from the input.
+#include "fake_ipmi_objects.h"
 #include "fuzz_root.h"
 #include "pipe_server.h"
 #include "request_handler.h"
@@ -15,58 +16,7 @@
 
 namespace {
 
-class FakeSensor : public CSensorExport {
-public:
-    ErrorType GetReading(SensorReadingStruct* r) override
-    {
-        std::memcpy(r, &reading, sizeof reading);
-        return readingResult;
-    }
-    ErrorType GetThresholdReading(ThresholdType, GetThresholdReadingStruct*) override { return 0; }
-    ErrorType SetThresholdValue(SetThresholdValueStruct) override { return 0; }
-    Sdr* GetSdr() override { return hasSdr ? &sdr : nullptr; }
-    CIPMControllerExport* GetController() override { return nullptr; }
-    virtual ~FakeSensor() = default;
-
-    Sdr sdr{};
-    SensorReadingStruct reading{};
-    bool hasSdr = true;
-    ErrorType readingResult = 0;
-};
-
-class FakePackage : public CIPMPackageExport {
-public:
-    void RebuildSensorList() override {}
-    void RebuildFruList() override {}
-    int GetSensorCount() override { return static_cast<int>(sensors.size()); }
-    int GetFruCount() override { return 2; }
-    CIPMControllerExport* GetController() override { return nullptr; }
-    CSensorExport* GetSensor(int i) override { return &sensors.at(static_cast<size_t>(i)); }
-    CFruExport* GetFru(int) override { return nullptr; }
-    virtual ~FakePackage() = default;
-
-    std::vector<FakeSensor> sensors = std::vector<FakeSensor>(2);
-};
-
-class FakeSystem : public CIPMSystemExport {
-public:
-    void Initialize() override {}
-    ErrorType RebuildPackageList() override { return 0; }
-    void RebuildSdrRepository(unsigned short) override {}
-    void RebuildSystemEventLog(unsigned short) override {}
-    void RefreshSdrRepository() override {}
-    void RefreshSystemEventLog() override {}
-    int GetPackageCount() override { return 1; }
-    int GetSdrCount() override { return 2; }
-    int GetSelEntryCount() override { return 0; }
-    CIPMBaseControllerExport* GetBaseController() override { return nullptr; }
-    CIPMPackageExport* GetPackage(int i) override { return i == 0 ? &package : nullptr; }
-    Sdr* GetSdr(int) override { return nullptr; }
-    Sel* GetSelEntry(int) override { return nullptr; }
-    virtual ~FakeSystem() = default;
-
-    FakePackage package;
-};
+using namespace qv::bmccache::test;
 
 // The one reply FIFO present below the root.
 constexpr char kReplyPipe[] = "/var/qvserver/pipe.ret00042";

@@ -1,5 +1,6 @@
 // The request handling over stand-in system, package and sensor objects: statuses, the size rule
 // and the conversion of every record layout.
+#include "fake_ipmi_objects.h"
 #include <request_handler.h>
 
 #include <gtest/gtest.h>
@@ -9,58 +10,7 @@
 
 namespace {
 
-class FakeSensor : public CSensorExport {
-public:
-    ErrorType GetReading(SensorReadingStruct* r) override {
-        r->ReadingType = 1;
-        r->SensorType = 2;
-        r->tAnalog.bRawReading = 0x42;
-        return readingResult;
-    }
-    ErrorType GetThresholdReading(ThresholdType, GetThresholdReadingStruct*) override { return 0; }
-    ErrorType SetThresholdValue(SetThresholdValueStruct) override { return 0; }
-    Sdr* GetSdr() override { return hasSdr ? &sdr : nullptr; }
-    CIPMControllerExport* GetController() override { return nullptr; }
-    virtual ~FakeSensor() = default;
-
-    Sdr sdr{};
-    bool hasSdr = true;
-    ErrorType readingResult = 0;
-};
-
-class FakePackage : public CIPMPackageExport {
-public:
-    void RebuildSensorList() override {}
-    void RebuildFruList() override {}
-    int GetSensorCount() override { return static_cast<int>(sensors.size()); }
-    int GetFruCount() override { return 2; }
-    CIPMControllerExport* GetController() override { return nullptr; }
-    CSensorExport* GetSensor(int i) override { return &sensors.at(static_cast<size_t>(i)); }
-    CFruExport* GetFru(int) override { return nullptr; }
-    virtual ~FakePackage() = default;
-
-    std::vector<FakeSensor> sensors = std::vector<FakeSensor>(2);
-};
-
-class FakeSystem : public CIPMSystemExport {
-public:
-    void Initialize() override {}
-    ErrorType RebuildPackageList() override { return 0; }
-    void RebuildSdrRepository(unsigned short) override {}
-    void RebuildSystemEventLog(unsigned short) override {}
-    void RefreshSdrRepository() override {}
-    void RefreshSystemEventLog() override {}
-    int GetPackageCount() override { return 1; }
-    int GetSdrCount() override { return 2; }
-    int GetSelEntryCount() override { return 0; }
-    CIPMBaseControllerExport* GetBaseController() override { return nullptr; }
-    CIPMPackageExport* GetPackage(int i) override { return i == 0 ? &package : nullptr; }
-    Sdr* GetSdr(int) override { return nullptr; }
-    Sel* GetSelEntry(int) override { return nullptr; }
-    virtual ~FakeSystem() = default;
-
-    FakePackage package;
-};
+using namespace qv::bmccache::test;
 
 RequestBlock request(uint32_t op, uint32_t package, uint32_t unit, uint32_t cb = 64)
 {
