@@ -16,6 +16,15 @@ const char* skipBlanks(const char* p)
     return p;
 }
 
+// The text after "key<sep>" (blanks allowed around the key) when the line starts with it.
+const char* textAfterKey(const char* line, const char* key, std::size_t keyLength, char sep)
+{
+    const char* p = skipBlanks(line);
+    if (std::strncmp(p, key, keyLength) != 0) return nullptr;
+    p = skipBlanks(p + keyLength);
+    return *p == sep ? p + 1 : nullptr;
+}
+
 } // namespace
 
 // The file (or text) opened with the object's stdio buffer, read line by line; lines longer
@@ -170,13 +179,10 @@ char* CPROC::getValue(const char* key, const char* subKey)
     char line[kLineLength + 1];
     const char sep = m_chSeparatorChar;
     while (source.next(line)) {
-        const char* p = skipBlanks(line);
-        if (std::strncmp(p, key, keyLength) != 0) continue;
-        p = skipBlanks(p + keyLength);
-        if (*p != sep) continue;
+        const char* p = textAfterKey(line, key, keyLength, sep);
+        if (!p) continue;
         if (!subKey) return prepOutput(line, 1);
         const std::size_t subLength = std::strlen(subKey);
-        ++p;
         for (;;) {
             p = skipBlanks(p);
             if (*p == 0) return nullptr;
@@ -230,12 +236,9 @@ char* CPROC::getAllSubKeys(const char* key)
     char line[kLineLength + 1];
     const char sep = m_chSeparatorChar;
     while (source.next(line)) {
-        const char* p = skipBlanks(line);
-        if (std::strncmp(p, key, keyLength) != 0) continue;
-        p = skipBlanks(p + keyLength);
-        if (*p != sep) continue;
+        const char* p = textAfterKey(line, key, keyLength, sep);
+        if (!p) continue;
         m_nPosBuf = 0;
-        ++p;
         for (;;) {
             p = skipBlanks(p);
             if (*p == 0) break;
