@@ -1,33 +1,16 @@
 #include "qvbmccached.h"
 
 #include "cache_system.h"
-#include "daemon_detach.h"
 #include "pipe_server.h"
 
 #include <identify.h>
 #include <log_sink.h>
+#include <service_daemon.h>
 
 #include <csignal>
 #include <cstdio>
 
 #include <syslog.h>
-
-namespace {
-volatile sig_atomic_t g_stop = 0;
-
-void onStopSignal(int) { g_stop = 1; }
-
-void installStopHandlers()
-{
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    // No SA_RESTART: a blocked read of the request FIFO returns so the loop sees the flag.
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
-}
-} // namespace
 
 int runCacheService()
 {
@@ -36,16 +19,18 @@ int runCacheService()
         std::fputs(kMsgNotVelkarn, stdout);
         return 1;
     }
-    if (!foregroundRequested() && !detachFromTerminal())
+    if (!detachService())
         return 1;
     qv::logOpen("qvbmccached", LOG_DAEMON);
+    // A blocked read of the request FIFO ends at a stop signal, so the loop sees the flag.
     installStopHandlers();
+    signal(SIGPIPE, SIG_IGN);
     if (!createRequestPipe())
         return 0;
     {
         CacheSystem cache;
         if (cache.setUp(kSetUpAttempts))
-            serveRequests(cache, g_stop);
+            serveRequests(cache, stopRequested());
     }
     removeRequestPipe();
     return 0;

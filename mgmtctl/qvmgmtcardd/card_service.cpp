@@ -1,55 +1,33 @@
 #include "card_service.h"
 
 #include "card_reader.h"
-#include "daemon_detach.h"
 
 #include <identify.h>
 #include <log_sink.h>
+#include <service_daemon.h>
 
-#include <cerrno>
 #include <csignal>
-#include <ctime>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
-#include <poll.h>
 #include <syslog.h>
 
 namespace {
 
-struct HandledSignal {
-    int signo;
-    const char* name;
-    const char* notice;
+constexpr qv::NamedSignal kSignals[] = {
+    {SIGHUP, "SIGHUP"}, {SIGABRT, "SIGABRT"}, {SIGINT, "SIGINT"}, {SIGQUIT, "SIGQUIT"}, {SIGTERM, "SIGTERM"},
 };
-constexpr HandledSignal kSignals[] = {
-    {SIGHUP, "SIGHUP", "sighup\n"},    {SIGABRT, "SIGABRT", "sigabrt\n"},
-    {SIGINT, "SIGINT", "sigint\n"},    {SIGQUIT, "SIGQUIT", "sigquit\n"},
-    {SIGTERM, "SIGTERM", "sigterm received: stopping daemon\n"},
-};
-constexpr size_t kSignalCount = sizeof kSignals / sizeof kSignals[0];
-volatile sig_atomic_t g_arrived[kSignalCount] = {};
 
-void onSignal(int signo)
+const char* noticeOf(int signo)
 {
-    for (size_t i = 0; i < kSignalCount; ++i)
-        if (kSignals[i].signo == signo)
-            g_arrived[i] = 1;
-}
-
-void installSignalHandlers()
-{
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    for (const HandledSignal& s : kSignals) {
-        if (sigaction(s.signo, &action, nullptr) != 0) {
-            char message[96];
-            std::snprintf(message, sizeof message, "Signal handler (%s) installation failed (%d)\n",
-                          s.name, errno);
-            qv::logWrite(LOG_WARNING, message);
-        }
+    switch (signo) {
+    case SIGHUP: return "sighup\n";
+    case SIGABRT: return "sigabrt\n";
+    case SIGINT: return "sigint\n";
+    case SIGQUIT: return "sigquit\n";
+    default: return "sigterm received: stopping daemon\n";
     }
 }
 
@@ -57,12 +35,11 @@ void installSignalHandlers()
 bool serviceSignals()
 {
     bool stop = false;
-    for (size_t i = 0; i < kSignalCount; ++i) {
-        if (!g_arrived[i])
+    for (const qv::NamedSignal& s : kSignals) {
+        if (!qv::takeSignal(s.signo))
             continue;
-        g_arrived[i] = 0;
-        qv::logWrite(LOG_INFO, kSignals[i].notice);
-        stop = stop || kSignals[i].signo == SIGTERM;
+        qv::logWrite(LOG_INFO, noticeOf(s.signo));
+        stop = stop || s.signo == SIGTERM;
     }
     return stop;
 }
@@ -82,32 +59,11 @@ long periodMs()
 // Waits one period; signals end the wait early so they are logged at once. True on SIGTERM.
 bool waitForNextPass(long ms)
 {
-    sigset_t handled, previous;
-    sigemptyset(&handled);
-    for (const HandledSignal& s : kSignals)
-        sigaddset(&handled, s.signo);
-    struct timespec deadline {};
-    clock_gettime(CLOCK_MONOTONIC, &deadline);
-    deadline.tv_sec += ms / 1000;
-    deadline.tv_nsec += (ms % 1000) * 1000000L;
-    if (deadline.tv_nsec >= 1000000000L) {
-        deadline.tv_sec += 1;
-        deadline.tv_nsec -= 1000000000L;
-    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
-        // Signals are blocked between the check and the wait, so none is missed.
-        sigprocmask(SIG_BLOCK, &handled, &previous);
-        bool pending = false;
-        for (size_t i = 0; i < kSignalCount; ++i)
-            pending = pending || g_arrived[i];
-        struct timespec now {};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        long long left = (deadline.tv_sec - now.tv_sec) * 1000000000LL + (deadline.tv_nsec - now.tv_nsec);
-        if (!pending && left > 0) {
-            struct timespec timeout {static_cast<time_t>(left / 1000000000LL), static_cast<long>(left % 1000000000LL)};
-            ::ppoll(nullptr, 0, &timeout, &previous);
-        }
-        sigprocmask(SIG_SETMASK, &previous, nullptr);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now()).count();
+        qv::waitForSignal(left);
         if (serviceSignals())
             return true;
         if (left <= 0)
@@ -149,11 +105,11 @@ int runCardService()
         std::fputs(kMsgNotSupportedVelkarn, stdout);
         return 1;
     }
-    const bool detached = foregroundRequested() || detachFromTerminal();
+    const bool detached = detachService();
     qv::logOpen("qvmgmtcardd", LOG_DAEMON);
     if (!detached)
         qv::logWrite(LOG_DAEMON | LOG_WARNING, "daemon(): it's not possible create the daemon\n");
-    installSignalHandlers();
+    qv::installFlagHandlers(kSignals);
 
     std::unique_ptr<EntityInfo> record;
     const long period = periodMs();

@@ -1,21 +1,15 @@
 #include "lan_alert_daemon.h"
 
 #include "log_sink.h"
-#include "sandbox_path.h"
+#include "service_daemon.h"
 #include "snmp_log.h"
 #include "trap_sender.h"
 
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/ipc.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <new>
 
 std::unique_ptr<SharedMemory> shm_parm;
@@ -26,12 +20,6 @@ constexpr int kSegmentSize = sizeof(NICParametersInfo);
 constexpr int kDefaultSampling = 5;      // seconds
 constexpr int kDefaultProcessing = 60;   // seconds
 
-bool foreground()
-{
-    const char* value = std::getenv(kForegroundEnv);
-    return value != nullptr && std::strcmp(value, "1") == 0;
-}
-
 long secondMs()
 {
     const char* value = std::getenv(kSecondMsEnv);
@@ -39,50 +27,12 @@ long secondMs()
     return ms > 0 && ms <= 1000 ? ms : 1000;
 }
 
-void reopenStandardDescriptors()
-{
-    // A sandbox root rarely carries a null device of its own.
-    int fd = ::open(qv::sandboxPath("/dev/null").c_str(), O_RDWR);
-    if (fd < 0) fd = ::open("/dev/null", O_RDWR);
-    if (fd < 0) return;
-    for (int target = 0; target <= 2; ++target)
-        if (fd != target) ::dup2(fd, target);
-    if (fd > 2) ::close(fd);
-}
-
-// Sleeps `seconds` sampling seconds or until a signal arrives. Signals are blocked between the
-// check and the wait, so one that comes just before the wait still ends it.
-void waitForNextCycle(int seconds)
-{
-    sigset_t handled, previous;
-    sigemptyset(&handled);
-    for (int signo : {SIGHUP, SIGTERM, SIGINT, SIGQUIT, SIGABRT}) sigaddset(&handled, signo);
-    sigprocmask(SIG_BLOCK, &handled, &previous);
-    if (!signalPending()) {
-        const long long ms = static_cast<long long>(seconds) * secondMs();
-        timespec timeout{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-        ::ppoll(nullptr, 0, &timeout, &previous);
-    }
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
-}
+// Sleeps `seconds` sampling seconds or until a signal arrives.
+void waitForNextCycle(int seconds) { qv::waitForSignal(static_cast<long long>(seconds) * secondMs()); }
 
 } // namespace
 
-bool daemon()
-{
-    const pid_t pid = ::fork();
-    if (pid < 0) return false;
-    if (pid > 0) ::_exit(0);
-    ::setsid();
-    if (::chdir("/") != 0) {
-        // Nothing depends on the working directory; it is only left so no mount stays busy.
-    }
-    // Nothing the daemon creates may be world-writable.
-    ::umask(S_IWOTH);
-    for (int fd = 0; fd < 100; ++fd) ::close(fd);
-    reopenStandardDescriptors();
-    return true;
-}
+bool daemon() { return detachService(); }
 
 bool preparingNICParameters(NICParameters& nic_parm)
 {
@@ -109,7 +59,7 @@ bool preparingNICParameters(NICParameters& nic_parm)
 
 int runLanAlertDaemon()
 {
-    if (!foreground() && !daemon()) return 1;
+    if (!daemon()) return 1;
     qv::logOpen("qvlanalertd", LOG_DAEMON);
 
     shm_parm.reset(new (std::nothrow) SharedMemory(kSegmentSize, IPC_CREAT | 0600));

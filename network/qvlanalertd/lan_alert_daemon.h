@@ -13,13 +13,12 @@
 
 #include <memory>
 
-inline constexpr char kForegroundEnv[] = "QV_FOREGROUND";
 inline constexpr char kSecondMsEnv[] = "QV_LANALERTD_SECOND_MS";
 
 // The segment the daemon owns: created at start, removed at SIGTERM.
 extern std::unique_ptr<SharedMemory> shm_parm;
 
-// Detaches from the terminal; false when fork fails. The parent exits with status 0.
+// Detaches from the terminal through the service layer (detachService); false when fork fails.
 bool daemon();
 
 // Signals only raise flags; serviceSignals() acts on them.

@@ -1,6 +1,7 @@
 #include "log_sink.h"
 
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
@@ -46,6 +47,14 @@ void logWrite(int priority, const char* message)
     ssize_t ignored = write(fd, line.data(), line.size());
     (void)ignored;
     close(fd);
+}
+
+void logFormatted(int priority, const char* format, va_list args)
+{
+    char text[256];
+    std::vsnprintf(text, sizeof text, format, args);
+    for (size_t n = std::strlen(text); n > 0 && text[n - 1] == '\n'; --n) text[n - 1] = '\0';
+    logWrite(priority, text);
 }
 
 } // namespace qv

@@ -1,5 +1,5 @@
 // Stand-in for the component registration library: records every call for tests.
-#include "qvcomponents.h"
+#include "qvcomponents_standin.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -2,6 +2,7 @@
 // component library.
 #include <service_process.h>
 
+#include <qvcomponents_standin.h>
 #include <card_reader.h>
 #include <card_service.h>
 #include <identify.h>

@@ -1,0 +1,41 @@
+// Every agent of the build registers its objects in GETNEXT order: the framework refuses a
+// table out of order, the agent then exits before it parses its arguments, so it never gets
+// to refuse a malformed SET value.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "model_code.h"
+#include "temp_root.h"
+
+namespace {
+
+std::vector<std::string> agentPaths()
+{
+    std::vector<std::string> paths;
+    std::ifstream in(QV_AGENT_LIST);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) paths.push_back(line);
+    return paths;
+}
+
+TEST(AgentRegistrationTest, EveryAgentRegistersItsObjectsInGetNextOrder)
+{
+    const std::vector<std::string> agents = agentPaths();
+    ASSERT_GE(agents.size(), 8u);
+    for (const std::string& agent : agents) {
+        qv::test::TempRoot root;
+        ASSERT_TRUE(qv::test::storeModelCode(55));
+        const std::string log = root.at("/agent.log");
+        const qv::test::ProgramResult r = qv::test::runProgram(
+            agent, {"-s", ".1.3.6.1.4.1.93071.2.23", "integer", "not-a-number"},
+            {{"QV_LOG_FILE", log}});
+        EXPECT_EQ(r.out, "wrong-value\n") << agent << " stopped before parsing its arguments";
+        const std::string messages = root.exists("/agent.log") ? root.readFile("/agent.log") : "";
+        EXPECT_EQ(messages.find("out of GETNEXT order"), std::string::npos) << agent << ": " << messages;
+    }
+}
+
+} // namespace
