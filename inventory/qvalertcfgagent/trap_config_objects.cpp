@@ -114,6 +114,5 @@ void signalTrapDaemons()
 
 bool loadTrapConfigObjects()
 {
-    addObjectRows(objects, kObjects);
-    return true;
+    return addObjectRows(objects, kObjects);
 }

@@ -144,14 +144,14 @@ const Row kObjects[] = {
 
 bool loadAssetObjects()
 {
+    SnmpObjectRowList rows;
     for (const Row& r : kObjects) {
-        const std::string oid = std::string(kPrefix) + r.oid;
         const SNMP_ACCESS access = r.set ? SNMP_READWRITE : SNMP_READONLY;
         if (r.component)
-            objects.addObject(new SnmpObject(SNMP_TABULAR, r.type, access, oid.c_str(), r.get, r.set,
-                                             componentCount, 1, 1));
+            rows.add(std::string(kPrefix) + r.oid,
+                     {SNMP_TABULAR, r.type, access, nullptr, r.get, r.set, componentCount, 1, 1});
         else
-            objects.addObject(new SnmpObject(SNMP_SCALAR, r.type, access, oid.c_str(), r.get, r.set));
+            rows.add(std::string(kPrefix) + r.oid, {SNMP_SCALAR, r.type, access, nullptr, r.get, r.set});
     }
-    return true;
+    return addObjectRows(objects, rows.rows());
 }

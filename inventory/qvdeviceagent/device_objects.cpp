@@ -205,12 +205,12 @@ bool loadDeviceObjects()
         log(LOG_WARNING, "Could not define velkarn entity.");
         return false;
     }
-    for (const Column& c : kColumns) {
-        const std::string oid = kTable + std::to_string(c.number) + ".1";
-        objects.addObject(new SnmpObject(SNMP_TABULAR, c.type, c.set ? SNMP_READWRITE : SNMP_READONLY,
-                                         oid.c_str(), c.get, c.set, deviceCount, 1, 1));
-    }
-    objects.addObject(new SnmpObject(SNMP_SCALAR, SNMP_STRING, SNMP_READONLY,
-                                     ".1.3.6.1.4.1.93071.2.36.1.1.5.2.0", getDeviceAgentVersion));
-    return true;
+    SnmpObjectRowList rows;
+    for (const Column& c : kColumns)
+        rows.add(kTable + std::to_string(c.number) + ".1",
+                 {SNMP_TABULAR, c.type, c.set ? SNMP_READWRITE : SNMP_READONLY, nullptr, c.get, c.set,
+                  deviceCount, 1, 1});
+    rows.add(".1.3.6.1.4.1.93071.2.36.1.1.5.2.0",
+             {SNMP_SCALAR, SNMP_STRING, SNMP_READONLY, nullptr, getDeviceAgentVersion});
+    return addObjectRows(objects, rows.rows());
 }

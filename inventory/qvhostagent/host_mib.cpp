@@ -256,12 +256,11 @@ constexpr char kPrefix[] = ".1.3.6.1.4.1.93071.2.23.7";
 
 bool loadHostObjects()
 {
-    for (const Row& r : kObjects) {
-        const std::string oid = std::string(kPrefix) + r.suffix;
-        objects.addObject(new SnmpObject(r.kind, r.type, r.access, oid.c_str(), r.get, r.set, r.count,
-                                         r.kind == SNMP_TABULAR ? 1 : 0, r.indexBase));
-    }
-    return true;
+    SnmpObjectRowList rows;
+    for (const Row& r : kObjects)
+        rows.add(std::string(kPrefix) + r.suffix, {r.kind, r.type, r.access, nullptr, r.get, r.set, r.count,
+                                                   r.kind == SNMP_TABULAR ? 1 : 0, r.indexBase});
+    return addObjectRows(objects, rows.rows());
 }
 
 const char* describeHostException()

@@ -151,6 +151,5 @@ int MySetHostName(const std::string& name)
 
 bool loadLegacyObjects()
 {
-    addObjectRows(objects, kObjects);
-    return true;
+    return addObjectRows(objects, kObjects);
 }

@@ -75,7 +75,7 @@ void setSysinfoSource(SysinfoSource source) { readSysinfo = source ? source : sy
 
 bool loadPerformanceObjects()
 {
-    for (const Row& r : kObjects)
-        objects.addObject(new SnmpObject(SNMP_SCALAR, r.type, SNMP_READONLY, r.oid, r.get));
-    return true;
+    SnmpObjectRowList rows;
+    for (const Row& r : kObjects) rows.add(r.oid, {SNMP_SCALAR, r.type, SNMP_READONLY, nullptr, r.get});
+    return addObjectRows(objects, rows.rows());
 }

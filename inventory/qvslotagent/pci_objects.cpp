@@ -175,16 +175,16 @@ void initPciAgent(const std::string& programPath)
 
 bool loadPciObjects()
 {
+    SnmpObjectRowList rows;
     for (const Scalar& s : kObjects) {
         const bool tabular = s.kind == SNMP_TABULAR;
-        objects.addObject(new SnmpObject(s.kind, s.type, SNMP_READONLY, s.oid, s.get, nullptr,
-                                         tabular ? oneRow : nullptr, tabular ? 1 : 0, 0));
+        rows.add(s.oid, {s.kind, s.type, SNMP_READONLY, nullptr, s.get, nullptr,
+                         tabular ? oneRow : nullptr, tabular ? 1 : 0, 0});
     }
     // Each column object matches only the walker's instances of its own column.
-    for (const Column& c : kColumnTable) {
-        const std::string oid = std::string(kTablePrefix) + "." + std::to_string(c.number) + ".0.0.0";
-        objects.addObject(new SnmpObject(SNMP_RAW_TABULAR, c.type, SNMP_READONLY, oid.c_str(),
-                                         getColumn, nullptr, nullptr, 3, 0, pciEnumOid));
-    }
-    return true;
+    for (const Column& c : kColumnTable)
+        rows.add(std::string(kTablePrefix) + "." + std::to_string(c.number) + ".0.0.0",
+                 {SNMP_RAW_TABULAR, c.type, SNMP_READONLY, nullptr, getColumn, nullptr, nullptr, 3, 0,
+                  pciEnumOid});
+    return addObjectRows(objects, rows.rows());
 }

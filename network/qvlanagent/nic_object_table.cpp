@@ -57,9 +57,8 @@ void buildNicCollections()
 bool loadObjects()
 {
     buildNicCollections();
-    for (const NicObjectSpec& s : nicObjectSpecs()) {
-        objects.addObject(new SnmpObject(s.kind, s.type, s.access, s.oid.c_str(), s.get, s.set,
-                                         s.count, s.indexLevels, s.indexBase));
-    }
-    return true;
+    SnmpObjectRowList rows;
+    for (const NicObjectSpec& s : nicObjectSpecs())
+        rows.add(s.oid, {s.kind, s.type, s.access, nullptr, s.get, s.set, s.count, s.indexLevels, s.indexBase});
+    return addObjectRows(objects, rows.rows());
 }

@@ -1,5 +1,10 @@
 #include "snmp_object.h"
 
+#include <string>
+#include <syslog.h>
+
+#include "snmp_log.h"
+
 SnmpObject::SnmpObject(SNMP_OBJECT_TYPE objType, SNMP_TYPE _type, SNMP_ACCESS access,
                        const char* _oid, SNMP_GET_FUNC _getFunc, SNMP_SET_FUNC _setFunc,
                        SNMP_COUNT_FUNC _countFunc, int _numIndexes, int _indexBase,
@@ -146,9 +151,54 @@ SnmpObject* SnmpObjects::findNext(const SnmpOid& oid)
     return nullptr;
 }
 
-void addObjectRows(SnmpObjects& list, std::span<const SnmpObjectRow> rows)
+namespace {
+
+// The identifiers an object answers for: its registered identifier without the index levels,
+// and whether instances extend that prefix (tables) or equal it (scalars).
+struct InstanceRange {
+    SnmpOid prefix;
+    bool extends;
+};
+
+InstanceRange rangeOf(SNMP_OBJECT_TYPE kind, const SnmpOid& registered, int numIndexes)
 {
+    InstanceRange r{SnmpOid(), kind != SNMP_SCALAR && numIndexes > 0};
+    const int levels = (numIndexes < 0 || numIndexes > registered.idSize()) ? 0 : numIndexes;
+    const int length = kind == SNMP_SCALAR ? registered.idSize() : registered.idSize() - levels;
+    for (int i = 0; i < length; ++i) r.prefix.idPushBack(registered.idAtUnsigned(i));
+    return r;
+}
+
+// True when every instance of `a` comes before every instance of `b`.
+bool precedes(const InstanceRange& a, const InstanceRange& b)
+{
+    if (!(a.prefix < b.prefix)) return false;
+    return !(a.extends && b.prefix.idSize() >= a.prefix.idSize() &&
+             b.prefix.samePrefix(a.prefix, a.prefix.idSize()));
+}
+
+} // namespace
+
+bool addObjectRows(SnmpObjects& list, std::span<const SnmpObjectRow> rows)
+{
+    const SnmpObject* last = list.last();
+    bool havePrevious = last != nullptr;
+    InstanceRange previous = havePrevious ? rangeOf(last->getType(), last->registeredOid(), last->indexCount())
+                                          : InstanceRange{SnmpOid(), false};
+    std::string previousText = havePrevious ? last->registeredOid().asString() : "";
+    for (const SnmpObjectRow& r : rows) {
+        const SnmpOid registered(r.oid);
+        const InstanceRange range = rangeOf(r.kind, registered, r.numIndexes);
+        if (havePrevious && !precedes(previous, range)) {
+            log(LOG_WARNING, "Objects out of GETNEXT order: %s after %s", r.oid, previousText.c_str());
+            return false;
+        }
+        previous = range;
+        previousText = r.oid;
+        havePrevious = true;
+    }
     for (const SnmpObjectRow& r : rows)
         list.addObject(new SnmpObject(r.kind, r.type, r.access, r.oid, r.get, r.set, r.count,
                                       r.numIndexes, r.indexBase, r.enumOid));
+    return true;
 }

@@ -1,9 +1,11 @@
 // MIB objects and the agent's ordered object list with the GET/SET and GETNEXT look-ups.
 #pragma once
 
+#include <deque>
 #include <list>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "snmp_oid.h"
 #include "snmp_value.h"
@@ -35,6 +37,8 @@ public:
 
     const std::string& getError() const { return error; }
     const SnmpOid& getOid() const { return oid; }
+    const SnmpOid& registeredOid() const { return registered; }
+    int indexCount() const { return numIndexes; }
     SNMP_OBJECT_TYPE getType() const { return type; }
     SnmpValue& getValue() { return value; }
 
@@ -65,6 +69,7 @@ public:
     void addObject(SnmpObject* object) { objs.push_back(object); }
     SnmpObject* find(const SnmpOid& oid);
     SnmpObject* findNext(const SnmpOid& oid);
+    const SnmpObject* last() const { return objs.empty() ? nullptr : objs.back(); }
 
 private:
     SnmpObjectList objs;
@@ -85,5 +90,24 @@ struct SnmpObjectRow {
     SNMP_ENUM_OID_FUNC enumOid = nullptr;
 };
 
-// Appends one object per row, in the rows' order (which is the GETNEXT order).
-void addObjectRows(SnmpObjects& list, std::span<const SnmpObjectRow> rows);
+// Rows whose identifiers are put together at run time (a prefix and a column number); the
+// identifier texts live as long as this object.
+class SnmpObjectRowList {
+public:
+    void add(std::string oid, SnmpObjectRow row)
+    {
+        row.oid = texts.emplace_back(std::move(oid)).c_str();
+        rowList.push_back(row);
+    }
+    std::span<const SnmpObjectRow> rows() const { return rowList; }
+
+private:
+    std::deque<std::string> texts;   // a deque never moves its elements
+    std::vector<SnmpObjectRow> rowList;
+};
+
+// Appends one object per row, in the rows' order (which is the GETNEXT order). Every object's
+// instances must lie after all instances of the one before it (and of the list's last object);
+// otherwise nothing is added, the first offending row is logged and the result is false, so a
+// walk can never stop early at a step backwards.
+bool addObjectRows(SnmpObjects& list, std::span<const SnmpObjectRow> rows);

@@ -166,3 +166,50 @@ TEST_F(ObjectListTest, WriteOnlyIsFoundByGetButNeverByGetNext)
 }
 
 } // namespace
+
+namespace {
+
+SnmpObjectRow scalarRow(const char* oid) { return {SNMP_SCALAR, SNMP_INTEGER, SNMP_READONLY, oid, getIndex}; }
+SnmpObjectRow columnRow(const char* oid, int levels)
+{
+    return {SNMP_TABULAR, SNMP_INTEGER, SNMP_READONLY, oid, getIndex, nullptr, threeRows, levels, 1};
+}
+
+// Registration tables are checked as a whole: a walk must never meet an object whose instances
+// lie before (or among) those of the object registered ahead of it.
+TEST(ObjectRowsTest, RegistrationOutOfGetNextOrderIsRejectedWhole)
+{
+    struct Case {
+        const char* what;
+        std::vector<SnmpObjectRow> rows;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"ascending mix", {scalarRow(".9.1.0"), columnRow(".9.2.1", 1), columnRow(".9.3.1.1", 2),
+                           scalarRow(".9.4")}, true},
+        {"scalar, then an object below it", {scalarRow(".9.1"), scalarRow(".9.1.0")}, true},
+        {"same scalar twice", {scalarRow(".9.1.0"), scalarRow(".9.1.0")}, false},
+        {"descending", {scalarRow(".9.2.0"), scalarRow(".9.1.0")}, false},
+        {"scalar among a column's rows", {columnRow(".9.2.1", 1), scalarRow(".9.2.5")}, false},
+        {"column around an earlier scalar", {scalarRow(".9.2.5"), columnRow(".9.2.1", 1)}, false},
+        {"next column of a two-level table", {columnRow(".9.4.1.1", 2), columnRow(".9.4.2.1", 2)}, true},
+        {"column inside a two-level table", {columnRow(".9.4.1.1", 2), columnRow(".9.4.3.1.1", 3)}, false},
+    };
+    for (const Case& c : cases) {
+        SnmpObjects& list = *new SnmpObjects;   // objects live for the whole process, as in an agent
+        EXPECT_EQ(addObjectRows(list, c.rows), c.accepted) << c.what;
+        EXPECT_EQ(list.last() != nullptr, c.accepted) << c.what << ": a refused table adds nothing";
+    }
+
+    // A later table continues the order of the objects already in the list.
+    SnmpObjects& list = *new SnmpObjects;
+    const SnmpObjectRow first[] = {scalarRow(".9.5.0")};
+    const SnmpObjectRow before[] = {scalarRow(".9.6.0"), scalarRow(".9.1.0")};
+    const SnmpObjectRow after[] = {scalarRow(".9.6.0")};
+    ASSERT_TRUE(addObjectRows(list, first));
+    EXPECT_FALSE(addObjectRows(list, before));
+    EXPECT_EQ(list.findNext(SnmpOid(".9.5.0")), nullptr);
+    EXPECT_TRUE(addObjectRows(list, after));
+}
+
+} // namespace

@@ -103,6 +103,5 @@ const SnmpObjectRow kObjects[] = {
 
 bool loadTestAgentObjects()
 {
-    addObjectRows(objects, kObjects);
-    return true;
+    return addObjectRows(objects, kObjects);
 }
