@@ -1,6 +1,8 @@
 #include "climate_objects.h"
 
+#include <array>
 #include <string>
+#include <utility>
 
 #include "agent_frontend.h"
 #include "climate_protocol.h"
@@ -20,9 +22,9 @@ constexpr char kFanEntry[] = ".1.3.6.1.4.1.93071.2.23.26.4.1.1";
 int kindOf(const SnmpOid& oid)
 {
     const std::string text = oid.asString();
-    if (text.find(kVoltageEntry) != std::string::npos) return 2;
-    if (text.find(kTemperatureEntry) != std::string::npos) return 1;
-    if (text.find(kFanEntry) != std::string::npos) return 4;
+    if (text.find(kVoltageEntry) != std::string::npos) return kSensorKindVoltage;
+    if (text.find(kTemperatureEntry) != std::string::npos) return kSensorKindTemperature;
+    if (text.find(kFanEntry) != std::string::npos) return kSensorKindFan;
     return 0;
 }
 
@@ -34,41 +36,22 @@ int countRows(int, const SnmpOid& oid)
     return kind ? g_oClient.GetSensorCount(kind) : 0;
 }
 
-// Column 6 and 7: level and nominal level of a voltage, reading and nominal reading otherwise.
-int readingOf(int kind, int index) { return kind == 2 ? g_oClient.GetVoltageSensorLevel(index)
-                                                      : g_oClient.GetSensorReading(kind, index); }
-int nominalOf(int kind, int index)
-{
-    return kind == 2 ? g_oClient.GetVoltageSensorNominalLevel(index)
-                     : g_oClient.GetSensorNominalReading(kind, index);
-}
-
-// One getter per column: the service command it asks (0 for columns 6 and 7).
-template <int Cmd>
+// A table column reads (and, when writable, writes) the command the command table names for
+// this column and the request's sensor kind.
+template <int Column>
 bool getColumn(int index, SnmpValue* value, const SnmpOid& oid)
 {
     const int kind = kindOf(oid);
-    if (!kind) return false;
-    return putInteger(value, g_oClient.SendGetSensorCommand(Cmd, kind, index));
+    const int cmd = columnCommand(Column, kind, false);
+    return cmd != 0 && putInteger(value, g_oClient.SendGetSensorCommand(cmd, kind, index));
 }
 
-bool getReading(int index, SnmpValue* value, const SnmpOid& oid)
-{
-    const int kind = kindOf(oid);
-    return kind && putInteger(value, readingOf(kind, index));
-}
-
-bool getNominal(int index, SnmpValue* value, const SnmpOid& oid)
-{
-    const int kind = kindOf(oid);
-    return kind && putInteger(value, nominalOf(kind, index));
-}
-
-template <int Cmd>
+template <int Column>
 bool setColumn(int index, const SnmpValue& value, const SnmpOid& oid)
 {
     const int kind = kindOf(oid);
-    return kind && g_oClient.SendSetSensorCommand(Cmd, kind, index, value.asInteger());
+    const int cmd = columnCommand(Column, kind, true);
+    return cmd != 0 && g_oClient.SendSetSensorCommand(cmd, kind, index, value.asInteger());
 }
 
 bool getRevisionMajor(int, SnmpValue* value, const SnmpOid&) { return putInteger(value, 1); }
@@ -78,56 +61,46 @@ bool getChassisStatus(int, SnmpValue* value, const SnmpOid&)
     return putInteger(value, g_oClient.GetChassisStatus());
 }
 
+constexpr int kFirstColumn = 2;
+constexpr int kLastColumn = 22;
+
 struct Column {
     int number;
     SNMP_GET_FUNC get;
-    SNMP_SET_FUNC set;
+    SNMP_SET_FUNC set;   // null for a read-only column
 };
 
-const Column kColumns[] = {
-    {2, getColumn<CMD_GET_SENSOR_TYPE>, nullptr},
-    {3, getColumn<CMD_GET_SENSOR_LOCATION>, nullptr},
-    {4, getColumn<CMD_GET_SENSOR_DESCRIPTION>, nullptr},
-    {5, getColumn<CMD_GET_SENSOR_STATUS>, nullptr},
-    {6, getReading, nullptr},
-    {7, getNominal, nullptr},
-    {8, getColumn<CMD_GET_SENSOR_NORMAL_MAXIMUM>, nullptr},
-    {9, getColumn<CMD_GET_SENSOR_NORMAL_MINIMUM>, nullptr},
-    {10, getColumn<CMD_GET_SENSOR_MAXIMUM>, nullptr},
-    {11, getColumn<CMD_GET_SENSOR_MINIMUM>, nullptr},
-    {12, getColumn<CMD_GET_SENSOR_LNC>, setColumn<CMD_SET_SENSOR_LNC>},
-    {13, getColumn<CMD_GET_SENSOR_UNC>, setColumn<CMD_SET_SENSOR_UNC>},
-    {14, getColumn<CMD_GET_SENSOR_LC>, setColumn<CMD_SET_SENSOR_LC>},
-    {15, getColumn<CMD_GET_SENSOR_UC>, setColumn<CMD_SET_SENSOR_UC>},
-    {16, getColumn<CMD_GET_SENSOR_LNR>, setColumn<CMD_SET_SENSOR_LNR>},
-    {17, getColumn<CMD_GET_SENSOR_UNR>, setColumn<CMD_SET_SENSOR_UNR>},
-    {18, getColumn<CMD_GET_SENSOR_RESOLUTION>, nullptr},
-    {19, getColumn<CMD_GET_SENSOR_TOLERANCE>, nullptr},
-    {20, getColumn<CMD_GET_SENSOR_ACCURACY>, nullptr},
-    {21, getColumn<CMD_GET_SENSOR_POSITIVE_HYSTERISIS>, setColumn<CMD_SET_SENSOR_POSITIVE_HYSTERISIS>},
-    {22, getColumn<CMD_GET_SENSOR_NEGATIVE_HYSTERISIS>, setColumn<CMD_SET_SENSOR_NEGATIVE_HYSTERISIS>},
-};
-
-void addScalar(const std::string& oid, SNMP_GET_FUNC get)
+constexpr bool columnWritable(int column)
 {
-    objects.addObject(new SnmpObject(SNMP_SCALAR, SNMP_INTEGER, SNMP_READONLY, oid.c_str(), get));
+    for (int kind : {kSensorKindVoltage, kSensorKindTemperature, kSensorKindFan})
+        if (columnCommand(column, kind, true) != 0) return true;
+    return false;
 }
+
+template <size_t... I>
+constexpr std::array<Column, sizeof...(I)> makeColumns(std::index_sequence<I...>)
+{
+    return {Column{kFirstColumn + static_cast<int>(I), getColumn<kFirstColumn + static_cast<int>(I)>,
+                   columnWritable(kFirstColumn + static_cast<int>(I))
+                       ? setColumn<kFirstColumn + static_cast<int>(I)> : nullptr}...};
+}
+
+constexpr auto kColumns = makeColumns(std::make_index_sequence<kLastColumn - kFirstColumn + 1>());
 
 } // namespace
 
 bool loadObjects()
 {
     const std::string subtree = kSubtree;
-    addScalar(subtree + ".1.1", getRevisionMajor);
-    addScalar(subtree + ".1.2", getRevisionMinor);
+    SnmpObjectRowList rows;
+    rows.add(subtree + ".1.1", {SNMP_SCALAR, SNMP_INTEGER, SNMP_READONLY, nullptr, getRevisionMajor});
+    rows.add(subtree + ".1.2", {SNMP_SCALAR, SNMP_INTEGER, SNMP_READONLY, nullptr, getRevisionMinor});
     for (const char* entry : {kVoltageEntry, kTemperatureEntry, kFanEntry}) {
-        for (const Column& c : kColumns) {
-            const std::string oid = std::string(entry) + "." + std::to_string(c.number) + ".0";
-            objects.addObject(new SnmpObject(SNMP_TABULAR, SNMP_INTEGER,
-                                             c.set ? SNMP_READWRITE : SNMP_READONLY, oid.c_str(),
-                                             c.get, c.set, countRows, 1, 1));
-        }
+        for (const Column& c : kColumns)
+            rows.add(std::string(entry) + "." + std::to_string(c.number) + ".0",
+                     {SNMP_TABULAR, SNMP_INTEGER, c.set ? SNMP_READWRITE : SNMP_READONLY, nullptr, c.get,
+                      c.set, countRows, 1, 1});
     }
-    addScalar(subtree + ".5.1", getChassisStatus);
-    return true;
+    rows.add(subtree + ".5.1", {SNMP_SCALAR, SNMP_INTEGER, SNMP_READONLY, nullptr, getChassisStatus});
+    return addObjectRows(objects, rows.rows());
 }

@@ -8,9 +8,11 @@ CEnvClient::CEnvClient() : m_oClient(kClimateSocketPath) {}
 
 int CEnvClient::SendGetSensorCommand(int cmd, int kind, int index)
 {
-    const bool sent = cmd == CMD_GET_CHASSIS_STATUS ? m_oClient.SendFields({cmd})
-                      : cmd == CMD_GET_SENSOR_COUNT ? m_oClient.SendFields({cmd, kind})
-                                                    : m_oClient.SendFields({cmd, kind, index});
+    const ClimateCommand* command = findClimateCommand(cmd);
+    const ClimateFields fields = command ? command->fields : ClimateFields::KindIndex;
+    const bool sent = fields == ClimateFields::None ? m_oClient.SendFields({cmd})
+                      : fields == ClimateFields::Kind ? m_oClient.SendFields({cmd, kind})
+                                                      : m_oClient.SendFields({cmd, kind, index});
     int32_t reply = 0;
     return sent && m_oClient.ReadReply(&reply, sizeof reply) ? reply : 0;
 }
@@ -24,10 +26,13 @@ bool CEnvClient::SendSetSensorCommand(int cmd, int kind, int index, int value)
 
 int CEnvClient::GetSensorCount(int kind) { return SendGetSensorCommand(CMD_GET_SENSOR_COUNT, kind, 0); }
 int CEnvClient::GetChassisStatus() { return SendGetSensorCommand(CMD_GET_CHASSIS_STATUS, 0, 0); }
-int CEnvClient::GetVoltageSensorLevel(int index) { return SendGetSensorCommand(CMD_GET_SENSOR_LEVEL, 2, index); }
+int CEnvClient::GetVoltageSensorLevel(int index)
+{
+    return SendGetSensorCommand(CMD_GET_SENSOR_LEVEL, kSensorKindVoltage, index);
+}
 int CEnvClient::GetVoltageSensorNominalLevel(int index)
 {
-    return SendGetSensorCommand(CMD_GET_SENSOR_NOMINAL_LEVEL, 2, index);
+    return SendGetSensorCommand(CMD_GET_SENSOR_NOMINAL_LEVEL, kSensorKindVoltage, index);
 }
 
 #define QV_ENV_CLIENT_GET(Name, Cmd)                                                               \

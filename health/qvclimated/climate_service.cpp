@@ -89,25 +89,25 @@ bool CClimateService::ServeOne()
         m_oReader.DiscardRest();
         return true;
     };
-    if (cmd == CMD_GET_CHASSIS_STATUS) {
-        const int32_t status = Get(cmd, 0, 0);
-        Answer(&status, sizeof status);
-        return true;
-    }
-    if (!isGetCommand(cmd) && !isSetCommand(cmd)) return refuse(Refusal::Unknown);
+    const ClimateCommand* command = findClimateCommand(cmd);
+    if (!command) return refuse(Refusal::Unknown);
+    const ClimateFields fields = command->fields;
     int32_t kind = 0, index = 0, value = 0;
-    if (!m_oReader.ReadField(&kind)) return refuse(Refusal::MissingParameters);
-    if (!isSensorKind(kind)) return refuse(Refusal::NotSupported);
-    if (cmd != CMD_GET_SENSOR_COUNT && !m_oReader.ReadField(&index))
+    if (fields >= ClimateFields::Kind) {
+        if (!m_oReader.ReadField(&kind)) return refuse(Refusal::MissingParameters);
+        if (!isSensorKind(kind)) return refuse(Refusal::NotSupported);
+    }
+    if (fields >= ClimateFields::KindIndex && !m_oReader.ReadField(&index))
         return refuse(Refusal::MissingParameters);
-    if (isGetCommand(cmd)) {
+    if (fields >= ClimateFields::KindIndexValue && !m_oReader.ReadField(&value))
+        return refuse(Refusal::MissingParameters);
+    if (command->reply == ClimateReply::Integer) {
         const int32_t answer = Get(cmd, kind, index);
         Answer(&answer, sizeof answer);
-        return true;
+    } else {
+        const uint8_t written = Set(cmd, kind, index, value) ? 1 : 0;
+        Answer(&written, sizeof written);
     }
-    if (!m_oReader.ReadField(&value)) return refuse(Refusal::MissingParameters);
-    const uint8_t written = Set(cmd, kind, index, value) ? 1 : 0;
-    Answer(&written, sizeof written);
     return true;
 }
 

@@ -152,3 +152,30 @@ TEST_F(ClimateServiceTest, SetWritesTheThresholdAndReadsItBack)
 }
 
 } // namespace
+
+namespace {
+
+// The agent's columns read their commands from the one table; these are the MIB's columns.
+TEST(ClimateCommandTableTest, AgentColumnsMapToTheirServiceCommands)
+{
+    struct Case {
+        int column, kind;
+        bool set;
+        int command;
+    };
+    const Case cases[] = {
+        {2, 2, false, 2},   {5, 4, false, 5},   {6, 2, false, 22},  {7, 2, false, 23},
+        {6, 1, false, 24},  {7, 4, false, 25},  {12, 1, false, 10}, {12, 2, true, 26},
+        {13, 4, true, 27},  {17, 2, true, 31},  {21, 1, true, 32},  {22, 4, true, 33},
+        {18, 2, false, 16}, {20, 1, false, 18}, {2, 2, true, 0},    {6, 2, true, 0},
+        {12, 3, false, 0},  {1, 2, false, 0},   {23, 2, false, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(columnCommand(c.column, c.kind, c.set), c.command)
+            << "column " << c.column << " kind " << c.kind << (c.set ? " set" : " get");
+    EXPECT_EQ(findClimateCommand(21)->fields, ClimateFields::None);
+    EXPECT_EQ(findClimateCommand(1)->fields, ClimateFields::Kind);
+    EXPECT_EQ(findClimateCommand(34), nullptr);
+}
+
+} // namespace
