@@ -88,6 +88,8 @@ uint8_t MapData1_2to3(uint8_t trigger3, uint8_t data1);
 constexpr size_t kSdrEntrySize = 64;
 // Entry k of a record shared by several sensors: number + k and a suffixed name.
 void BuildSharedSdr(int k, uint8_t* entry);
+// Forgets the table and a failed build, so a fuzz run can build again. Not for programs.
+void forgetSdrTableForTests();
 
 } // namespace qv::eventlog
 

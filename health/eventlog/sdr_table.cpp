@@ -149,6 +149,12 @@ void BuildSharedSdr(int k, uint8_t* e)
     entry[kRecordLengthAt] = static_cast<uint8_t>(entry[kRecordLengthAt] + grown);
 }
 
+void forgetSdrTableForTests()
+{
+    g_pSdrTable.clear();
+    g_fTableError = false;
+}
+
 } // namespace qv::eventlog
 
 extern "C" int QVEL_GetSdrDescription(Sel* record, char* name)

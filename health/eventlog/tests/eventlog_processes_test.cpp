@@ -15,7 +15,7 @@ namespace {
 
 using qv::test::ChildProcess;
 
-const char kIpmitool[] = "/usr/bin/ipmitool";
+using qv::test::kIpmitool;
 
 struct Delivered {
     unsigned id;
@@ -65,10 +65,7 @@ protected:
 
     std::string ipmitool(const std::vector<std::string>& command)
     {
-        std::vector<std::string> args{"-I", "dummy"};
-        args.insert(args.end(), command.begin(), command.end());
-        const auto result = qv::test::runProgram(
-            kIpmitool, args, {{"IPMI_DUMMY_SOCK", root_.at("/var/qvsim/ipmi_dummy.socket")}, {"TZ", "UTC"}});
+        const auto result = qv::test::runIpmitool(root_, command);
         EXPECT_EQ(result.exitCode, 0) << result.err;
         return result.out;
     }
