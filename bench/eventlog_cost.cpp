@@ -44,6 +44,7 @@ void drainCursor(const std::string& etc, int lines)
     const double ms = msSince(start);
     std::printf("drain cursor over %5d lines: %d records in %.1f ms (%.3f ms a record)\n", lines, read, ms,
                 read > 0 ? ms / read : 0.0);
+    std::fflush(stdout);
 }
 
 } // namespace
