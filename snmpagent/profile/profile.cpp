@@ -163,10 +163,12 @@ int WritePrivateProfileString(const char* lpszSection, const char* lpszEntry,
         lpszFilename == nullptr)
         return 0;
     std::string text;
-    if (!readWholeFile(lpszFilename, text)) {
+    const bool existed = readWholeFile(lpszFilename, text);
+    if (!existed) {
         if (errno != ENOENT) return 0;
         text.clear();
     }
+    const std::string original = text;
     const std::string line = std::string(lpszEntry) + "=" + lpszString;
     // A file whose last line lacks '\n' gets one, so nothing new is glued onto that line.
     auto onNewLine = [](const std::string& s, size_t at) {
@@ -195,5 +197,7 @@ int WritePrivateProfileString(const char* lpszSection, const char* lpszEntry,
     } else {
         text += onNewLine(text, text.size()) + "[" + lpszSection + "]\n" + line + "\n";
     }
+    // Readers rewrite settings they just read: a file that would not change is left alone.
+    if (existed && text == original) return 1;
     return qv::replaceFileContents(lpszFilename, text) == 0 ? 1 : 0;
 }
