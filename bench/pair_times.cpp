@@ -3,6 +3,7 @@
 // ratios A/B), or "FAILED PROGRAM" with exit status 1 when any run did not exit with 0.
 //
 // Usage: pair_times PAIRS PROGRAM [ARG...] --vs PROGRAM [ARG...]
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
