@@ -232,6 +232,7 @@ TEST_F(DevStore, DamagedFilesAreErrorsAndNeverReplaced)
     // A data file that vanished beside its backup is lost, not new.
     root.writeFile(kData, good);
     Record again("SEED");
+    again.set(5, "Maker");   // a change, so the store is rewritten and the good file kept as backup
     ASSERT_EQ(establish(again, EXISTING_REPLACE), 0);
     ASSERT_TRUE(root.exists(kBackup));
     ASSERT_EQ(unlink(root.at(kData).c_str()), 0);
