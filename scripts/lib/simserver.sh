@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154  # here, build and root come from the sourcing script
 # The simulated server below a private root, shared by scripts/demo and scripts/bench (sourced).
 # Needs: here (source tree), build (build tree), root (fresh private root). Sets QV_ROOT,
 # QV_LOG_FILE and MIBS. Everything started is recorded so simserver_stop ends it again.
