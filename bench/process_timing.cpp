@@ -1,75 +1,88 @@
 #include "process_timing.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
-#include <ftw.h>
-#include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-unsigned SetRegData(const char* pszFullKey, const void* pData, unsigned long sData);
-
 namespace qv::bench {
 
-pid_t spawn(const std::string& path, const std::vector<const char*>& args, int stdoutFd)
+pid_t spawn(const Command& command, int stdoutFd)
 {
-    pid_t pid = fork();
+    const pid_t pid = fork();
     if (pid == 0) {
-        int null = open("/dev/null", O_WRONLY);
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
         dup2(stdoutFd >= 0 ? stdoutFd : null, 1);
         dup2(null, 2);
-        std::vector<char*> argv = {const_cast<char*>(path.c_str())};
-        for (const char* a : args) argv.push_back(const_cast<char*>(a));
+        std::vector<char*> argv = {const_cast<char*>(command.path.c_str())};
+        for (const std::string& a : command.args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(path.c_str(), argv.data());
+        execv(command.path.c_str(), argv.data());
         _exit(127);
     }
     return pid;
 }
 
-void runOnce(const std::string& path, const std::vector<const char*>& args)
+RunResult runOnce(const Command& command)
 {
-    const pid_t pid = spawn(path, args);
+    RunResult result;
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = spawn(command);
+    if (pid < 0) return result;
     int status = 0;
-    if (pid > 0) waitpid(pid, &status, 0);
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0)
+        if (errno != EINTR) return result;
+    result.micros = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+    result.maxRssKb = usage.ru_maxrss;
+    result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return result;
 }
 
-double microsPerRun(const std::string& path, const std::vector<const char*>& args, int runs)
+double median(std::vector<double> values)
 {
-    for (int i = 0; i < 20; ++i) runOnce(path, args);   // warm the page cache
-    auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < runs; ++i) runOnce(path, args);
-    std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start;
-    return elapsed.count() / runs;
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-std::string besideMe(const char* argv0, const std::string& name)
+PairFigures timePairs(const Command& a, const Command& b, int pairs)
 {
-    std::string self = argv0;
-    size_t slash = self.rfind('/');
-    return (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) + "/" + name;
-}
-
-std::string makeSandboxRoot()
-{
-    char root[] = "/tmp/qvbench.XXXXXX";
-    if (mkdtemp(root) == nullptr) return {};
-    setenv("QV_ROOT", root, 1);
-    for (const char* dir : {"/var", "/var/qvserver", "/usr", "/usr/qvserver", "/usr/qvserver/etc"})
-        mkdir((std::string(root) + dir).c_str(), 0755);
-    const uint32_t model = 55;
-    SetRegData("SOFTWARE\\Quorvane\\Trivoke=SpuNum", &model, sizeof model);
-    return root;
-}
-
-void removeSandboxRoot(const std::string& root)
-{
-    if (root.empty()) return;
-    nftw(root.c_str(), [](const char* p, const struct stat*, int, struct FTW*) { return remove(p); }, 16,
-         FTW_DEPTH | FTW_PHYS);
+    PairFigures figures;
+    auto note = [&figures](const RunResult& r, const Command& c) {
+        if (r.ok) return;
+        if (figures.failures++ == 0) figures.firstFailure = c.path;
+    };
+    for (int i = 0; i < 3; ++i) {   // page cache and the programs' own first-run files
+        note(runOnce(a), a);
+        note(runOnce(b), b);
+    }
+    std::vector<double> timesA, timesB, ratios;
+    for (int i = 0; i < pairs; ++i) {
+        RunResult ra, rb;
+        if (i % 2 == 0) {
+            ra = runOnce(a);
+            rb = runOnce(b);
+        } else {
+            rb = runOnce(b);
+            ra = runOnce(a);
+        }
+        note(ra, a);
+        note(rb, b);
+        timesA.push_back(ra.micros);
+        timesB.push_back(rb.micros);
+        if (rb.micros > 0) ratios.push_back(ra.micros / rb.micros);
+        figures.maxRssKbA = std::max(figures.maxRssKbA, ra.maxRssKb);
+    }
+    figures.medianA = median(timesA);
+    figures.medianB = median(timesB);
+    figures.medianRatio = median(ratios);
+    return figures;
 }
 
 } // namespace qv::bench

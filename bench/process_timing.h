@@ -1,4 +1,5 @@
-// Whole-process timing shared by the benchmarks: run a program many times, compare with a floor.
+// Whole-process timing shared by the benchmark tools: two programs run in alternation, the
+// median of the pair ratios, every exit status checked.
 #pragma once
 
 #include <string>
@@ -7,22 +8,38 @@
 
 namespace qv::bench {
 
-// Starts `path` with `args`, its stderr on /dev/null and its stdout on `stdoutFd` (/dev/null when
-// negative). Returns the child's pid, or -1.
-pid_t spawn(const std::string& path, const std::vector<const char*>& args, int stdoutFd = -1);
+// A program and its arguments, run with stderr on /dev/null.
+struct Command {
+    std::string path;
+    std::vector<std::string> args;
+};
 
-// Runs `path` once to its end, output discarded.
-void runOnce(const std::string& path, const std::vector<const char*>& args);
+// One run: wall time from fork to reaped exit, the child's peak resident memory, and whether it
+// exited with status 0.
+struct RunResult {
+    double micros = 0;
+    long maxRssKb = 0;
+    bool ok = false;
+};
 
-// Mean wall time of one run in microseconds, after warming the page cache.
-double microsPerRun(const std::string& path, const std::vector<const char*>& args, int runs);
+// Starts `command` with its stdout on `stdoutFd` (/dev/null when negative). The child's pid, or -1.
+pid_t spawn(const Command& command, int stdoutFd = -1);
 
-// `name` taken relative to the directory of this program (`argv0`).
-std::string besideMe(const char* argv0, const std::string& name);
+// Runs `command` once to its end, output discarded.
+RunResult runOnce(const Command& command);
 
-// A fresh sandbox root under /tmp, exported as QV_ROOT, with the suite's directories and a
-// supported model code in its registry. Empty when it cannot be made.
-std::string makeSandboxRoot();
-void removeSandboxRoot(const std::string& root);
+// A and B run `pairs` times each, alternating (A first in even pairs, B first in odd ones, so
+// neither always follows the other), after a few warm-up runs of both.
+struct PairFigures {
+    double medianA = 0;        // us
+    double medianB = 0;        // us
+    double medianRatio = 0;    // median of A/B over the pairs
+    long maxRssKbA = 0;
+    int failures = 0;          // runs of either side that did not exit with status 0
+    std::string firstFailure;  // which command failed first
+};
+PairFigures timePairs(const Command& a, const Command& b, int pairs);
+
+double median(std::vector<double> values);
 
 } // namespace qv::bench

@@ -57,7 +57,12 @@ int CDataStore::LoadStore()
 int CDataStore::SaveStore()
 {
     if (!present_) return 0;
-    return replaceStoreFile(path(".dat"), path(".bak"), encodeStore(entries_, now()));
+    const std::vector<uint8_t> image = encodeStore(entries_, now());
+    // Agents establish their entity on every request: the same bytes again would only cost two
+    // fsyncs and turn the backup into a copy of the current file.
+    std::vector<uint8_t> current;
+    if (readStoreFile(path(".dat"), current) == 0 && current == image) return 0;
+    return replaceStoreFile(path(".dat"), path(".bak"), image);
 }
 
 bool CDataStore::valid(unsigned index, unsigned field) const

@@ -198,11 +198,15 @@ int WritePrivateProfileEntries(const char* lpszSection, const std::vector<Profil
 {
     if (lpszSection == nullptr || lpszFilename == nullptr) return 0;
     std::string text;
-    if (!readWholeFile(lpszFilename, text)) {
+    const bool existed = readWholeFile(lpszFilename, text);
+    if (!existed) {
         if (errno != ENOENT) return 0;
         text.clear();
     }
+    const std::string original = text;
     for (const auto& [entry, value] : entries) setEntryInText(text, lpszSection, entry.c_str(), value.c_str());
+    // Readers rewrite settings they just read: a file that would not change is left alone.
+    if (existed && text == original) return 1;
     return qv::replaceFileContents(lpszFilename, text) == 0 ? 1 : 0;
 }
 

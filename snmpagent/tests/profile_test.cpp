@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "profile.h"
@@ -23,14 +24,17 @@ protected:
     qv::test::TempRoot root;
 };
 
+// A file and one entry of it.
+struct EntryCase {
+    const char* file;
+    const char* section;
+    const char* entry;
+    const char* value;
+};
+
 TEST_F(ProfileTest, ReadsEntriesTable)
 {
-    const struct {
-        const char* file;
-        const char* section;
-        const char* entry;
-        const char* value;
-    } cases[] = {
+    const EntryCase cases[] = {
         {"[A]\nPoll=5\n", "A", "Poll", "5"},
         {"[A]\n  Poll=5\n", "A", "Poll", "5"},
         {"[A]\nPoll = 5\n", "A", "Poll", "dflt"},
@@ -120,6 +124,36 @@ TEST_F(ProfileTest, WriteCreatesReplacesWholeAndReportsFailure)
         chmod(root.at("/usr/qvserver/etc").c_str(), 0755);
         EXPECT_EQ(read(), "[A]\nx=2\n");
     }
+}
+
+TEST_F(ProfileTest, WriteOfTheValueAlreadyThereLeavesTheFileAlone)
+{
+    const EntryCase cases[] = {
+        {"[A]\nx=1\n", "A", "x", "1"},
+        {"[A]\r\nx=1\r\n[B]\r\ny=2\r\n", "B", "y", "2"},
+        {"[A]\nx=1", "A", "x", "1"},
+        {"; note\n[Threshold]\nTxError=0 0 0.00\n", "Threshold", "TxError", "0 0 0.00"},
+    };
+    for (const auto& c : cases) {
+        write(c.file);
+        const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, path().c_str(), past, 0), 0);
+        struct stat before{};
+        stat(path().c_str(), &before);
+        EXPECT_EQ(WritePrivateProfileString(c.section, c.entry, c.value, path().c_str()), 1) << c.file;
+        struct stat after{};
+        stat(path().c_str(), &after);
+        EXPECT_EQ(after.st_ino, before.st_ino) << c.file;
+        EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec) << c.file;
+        EXPECT_EQ(read(), c.file);
+    }
+    // An empty file still gets the entry, and a missing one is still created.
+    write("");
+    EXPECT_EQ(WritePrivateProfileString("A", "x", "", path().c_str()), 1);
+    EXPECT_EQ(read(), "[A]\nx=\n");
+    const std::string missing = root.at("/usr/qvserver/etc/new.ini");
+    EXPECT_EQ(WritePrivateProfileString("A", "x", "1", missing.c_str()), 1);
+    EXPECT_EQ(root.readFile("/usr/qvserver/etc/new.ini"), "[A]\nx=1\n");
 }
 
 } // namespace

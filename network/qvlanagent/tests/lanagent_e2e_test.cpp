@@ -8,6 +8,9 @@
 
 #include <sstream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace {
 
 constexpr char kSubtree[] = ".1.3.6.1.4.1.93071.2.23.18";
@@ -65,6 +68,40 @@ TEST(LanAgentE2E, CommandLineAnswers)
     EXPECT_NE(nic.settings().find("TrapPollTime=3\n"), std::string::npos) << nic.settings();
     r = qv::test::runProgram(agent(), {"-s", std::string(kSubtree) + ".7.1.8.0", "integer", "3"});
     EXPECT_EQ(r.out, "wrong-type\n");
+}
+
+TEST(LanAgentE2E, GetsLeaveTheSettingsFileAloneAndASetChangesOnlyItsLine)
+{
+    lantest::NicRoot nic(4);
+    nic.createSegment();
+    const std::string pollTime = std::string(kSubtree) + ".7.1.1.0";
+    const std::string ioPort = std::string(kSubtree) + ".1.1.1.9.1";
+    ASSERT_EQ(qv::test::runProgram(agent(), {"-g", pollTime}).exitCode, 0);
+    const std::string file = nic.root.at("/usr/qvserver/etc/vknicagt.cfg");
+    const std::string settings = nic.settings();
+    ASSERT_NE(settings.find("TrapPollTime=5\n"), std::string::npos) << settings;
+    const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), past, 0), 0);
+    struct stat before{};
+    ASSERT_EQ(stat(file.c_str(), &before), 0);
+
+    const std::vector<std::vector<std::string>> reads = {{"-g", pollTime}, {"-g", ioPort}, {"-n", kSubtree}};
+    for (const auto& args : reads) {
+        const std::string& oid = args[1];
+        const qv::test::ProgramResult r = qv::test::runProgram(agent(), args);
+        EXPECT_EQ(r.exitCode, 0) << oid;
+        EXPECT_NE(r.out, "") << oid;
+        struct stat after{};
+        ASSERT_EQ(stat(file.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino) << oid;
+        EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec) << oid;
+    }
+    EXPECT_EQ(nic.settings(), settings);
+
+    EXPECT_EQ(qv::test::runProgram(agent(), {"-s", pollTime, "integer", "3"}).out, "");
+    std::string expected = settings;
+    expected.replace(expected.find("TrapPollTime=5\n"), 15, "TrapPollTime=3\n");
+    EXPECT_EQ(nic.settings(), expected);
 }
 
 } // namespace

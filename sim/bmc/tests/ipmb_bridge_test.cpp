@@ -170,6 +170,22 @@ TEST_F(IpmbBridgeTest, DeviceSdrChainAndFruReadMatchTheSatellite) {
     EXPECT_EQ(bridged(kPowerMc, kSensor, 0x2D, {16}).at(1), 42);
 }
 
+TEST_F(IpmbBridgeTest, AbsentAddressesAreRefusedUnlessTheScenarioAsksForSilence) {
+    const struct { const char* absent; uint8_t sendCode; } cases[] = {
+        {nullptr, 0x83}, {"nak", 0x83}, {"ignore", 0x00},
+    };
+    for (const auto& c : cases) {
+        json scenario = kScenario;
+        if (c.absent) scenario["bmc"]["ipmbAbsent"] = c.absent;
+        sim.loadScenario(scenario);
+        const std::string what = c.absent ? c.absent : "(key omitted)";
+        EXPECT_EQ(sendMessage(ipmbRequest(0x40, kApp, 0x01, 1)), c.sendCode) << what;
+        EXPECT_EQ(ask(kApp, 0x31).at(1) & 0x01, 0x00) << what;   // and nothing ever answers
+        EXPECT_EQ(bridged(kPowerMc, kApp, 0x01).at(1), 34) << what;   // present ones still do
+    }
+    EXPECT_THROW(sim.loadScenario(json{{"bmc", {{"ipmbAbsent", "drop"}}}}), std::invalid_argument);
+}
+
 TEST_F(IpmbBridgeTest, UnansweredRequestsLeaveTheQueueEmpty) {
     struct Case { const char* what; Bytes frame; uint8_t sendCode; };
     Bytes badHeader = ipmbRequest(kPowerMc, kApp, 0x01, 1);
@@ -295,7 +311,7 @@ TEST_F(IpmbBridgeTest, DefaultScenarioCarriesSatellitesAndBadOnesAreRefused) {
         at += 5 + header[2];
     }
     EXPECT_EQ(records, 2);
-    EXPECT_EQ(sendMessage(ipmbRequest(0x40, kApp, 0x01, 1)), 0x00);   // absent addresses unanswered here
+    EXPECT_EQ(sendMessage(ipmbRequest(0x40, kApp, 0x01, 1)), 0x83);   // absent addresses refused at once
 
     for (const char* bad : {R"([{"address": "0x20"}])", R"([{"address": 35}])", R"([{"address": 34}, {"address": 34}])"})
         EXPECT_THROW(sim.loadScenario(json{{"bmc", {{"satellites", json::parse(bad)}}}}), std::invalid_argument) << bad;
