@@ -37,6 +37,8 @@ unsigned long defaultSendBufferSize()
 
 UnixDgramSocket::~UnixDgramSocket()
 {
+    // Clients make one socket per exchange: each one is closed, not left to the process's end.
+    if (sockfd >= 0) ::close(sockfd);
     if (!sockname.empty()) ::unlink(sockname.c_str());
 }
 

@@ -8,7 +8,7 @@
 class UnixDgramSocket {
 public:
     UnixDgramSocket() = default;
-    ~UnixDgramSocket();   // removes the bound file; the descriptor stays open until exit
+    ~UnixDgramSocket();   // closes the socket and removes the bound file
     UnixDgramSocket(const UnixDgramSocket&) = delete;
     UnixDgramSocket& operator=(const UnixDgramSocket&) = delete;
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cerrno>
 #include <csignal>
 #include <sstream>
 #include <string>
@@ -183,6 +184,12 @@ TEST_F(RestartServiceTest, KicksEveryPollPeriodAndAppliesCheckedMessages)
     ASSERT_TRUE(waitForResets(1));
     EXPECT_EQ(commands()[0].data, setBytes(1, 0, 9000)) << "refused values change nothing";
 
+    // A kick that fails is logged and the kicking goes on.
+    sim.failNextOpens(1, ENODEV);
+    ASSERT_TRUE(qv::test::eventually([this] { return logged("openMMC() - open mmc device failed (MMC error code = 259)\n"); }))
+        << log();
+    ASSERT_TRUE(waitForResets(resets() + 2));
+
     ASSERT_EQ(tell(ACTION_AGT_MSG, 3), 1);
     EXPECT_TRUE(logged("New action = 3\n"));
     sim.clearJournal();
@@ -256,13 +263,34 @@ TEST_F(RestartServiceTest, StartFailuresEndWithTheirTextAndStatus)
     EXPECT_EQ(service.wait(60s), 1);
     EXPECT_TRUE(logged("IsMMCMachine() - this is not an MMC machine\n")) << log();
 
-    // The settings cannot be written back while another process holds the registry lock.
+    // The controller refuses a step of the arming: the watchdog is left stopped.
     startController();
+    struct Refusal {
+        uint8_t command, code;
+        std::vector<std::string> texts;
+    };
+    const Refusal refusals[] = {
+        {0x25, 0xC1, {"MMC_GetOSWatchdogTimer() - failed (MMC error code = 193)\n"}},
+        {0x24, 0xC0, {"MMC_SetOSWatchdogTimer() - failed (MMC error code = 192)\n", "CheckStartMMCAsrTimer failed\n"}},
+        {0x22, 0xC0, {"MMC_ResetOSWatchdogTimer() - failed (MMC error code = 192)\n", "CheckStartMMCAsrTimer failed\n"}},
+    };
+    for (const Refusal& r : refusals) {
+        root.writeFile("/qvrestartd.log", "");
+        sim.injectCompletionCode(0x06, r.command, r.code, 1);
+        startService();
+        EXPECT_EQ(service.wait(30s), 1) << int(r.command);
+        for (const std::string& text : r.texts) EXPECT_TRUE(logged(text)) << text << log();
+        EXPECT_TRUE(logged("InitMMCAsrTimer() failed \n")) << log();
+        expectStoppedLast();
+    }
+
+    // The settings cannot be written back while another process holds the registry lock.
     root.writeFile("/qvrestartd.log", "");
     root.writeFile("/var/qvserver/registry.ini", "");
     ASSERT_TRUE(qv::test::storeModelCode(55));
     const int registryLock = qv::lockFileAcquire(root.at("/var/qvserver/registry_SEM"), 1000);
     ASSERT_GE(registryLock, 0);
+    sim.clearJournal();
     startService();
     EXPECT_EQ(service.wait(60s), 1);
     qv::lockFileRelease(registryLock);
