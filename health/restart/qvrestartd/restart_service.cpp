@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "asr_params.h"
@@ -164,17 +165,20 @@ void asrKickTimer(int polltime, int hwtimeout, int action)
         KickMMCAsrTimer(hwtimeout, action);
         if (socket.wait_msg(polltime, 0, &g_waitMask) != 0) continue;
         KickMMCAsrTimer(hwtimeout, action);
-        AGT_MSG message{};
-        const int received = socket.recv_from(&message, sizeof message);
+        // One byte more than a message, so a longer datagram shows and is dropped too.
+        unsigned char datagram[sizeof(AGT_MSG) + 1];
+        const int received = socket.recv_from(datagram, sizeof datagram);
         if (received == 2) continue;
         if (received != 0) {
             log(LOG_WARNING, "asrKickTimer() - %s\n", socket.get_error());
             continue;
         }
-        if (socket.received_length() != sizeof message) {
+        if (socket.received_length() != sizeof(AGT_MSG)) {
             log(LOG_WARNING, "asrKickTimer() - dropped a message of %d bytes\n", socket.received_length());
             continue;
         }
+        AGT_MSG message;
+        std::memcpy(&message, datagram, sizeof message);
         if (!acceptable(message)) continue;
         switch (message.type) {
         case HWTIMEOUT_AGT_MSG:
