@@ -77,6 +77,8 @@ void ControllerCore::reset() {
     lastFailedCommand = lastErrorCode = 0;
     ram.clear();
     wd = Watchdog{};
+    watchdogActions.clear();
+    watchdogActionsJournaled = 0;
     sel = RecordStore{};
     sel.capacityBytes = 16 * 512;
     sdr = RecordStore{};

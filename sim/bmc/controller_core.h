@@ -127,6 +127,8 @@ public:
         uint64_t startedMs = 0;
     } wd;
     WatchdogState watchdogState();
+    std::vector<WatchdogAction> watchdogActions;
+    size_t watchdogActionsJournaled = 0;
 
     RecordStore sel;
     RecordStore sdr;

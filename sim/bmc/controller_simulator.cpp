@@ -122,6 +122,9 @@ void ControllerSimulator::setClock(uint32_t seconds) {
 void ControllerSimulator::advanceClock(uint32_t milliseconds) {
     QV_LOCKED;
     changeClocks(server_->state.core, [milliseconds](SimClock& clock) { clock.advance(milliseconds); });
+    // The countdown acts at once, not at the next request.
+    server_->state.core.watchdogState();
+    server_->state.journalBusTraffic();
 }
 
 uint32_t ControllerSimulator::clockSeconds() const {
@@ -190,7 +193,21 @@ std::vector<uint8_t> ControllerSimulator::fruData() const {
 
 WatchdogState ControllerSimulator::watchdog() const {
     QV_LOCKED;
-    return server_->state.core.watchdogState();
+    WatchdogState state = server_->state.core.watchdogState();
+    server_->state.journalBusTraffic();
+    return state;
+}
+
+std::vector<WatchdogAction> ControllerSimulator::watchdogActions() const {
+    QV_LOCKED;
+    server_->state.core.watchdogState();
+    server_->state.journalBusTraffic();
+    return server_->state.core.watchdogActions;
+}
+
+void ControllerSimulator::setWatchdogFlags(uint8_t flags) {
+    QV_LOCKED;
+    server_->state.core.wd.expirationFlags = flags;
 }
 
 std::optional<uint8_t> ControllerSimulator::expanderLatch(uint8_t slaveAddress) const {

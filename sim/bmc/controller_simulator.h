@@ -64,6 +64,15 @@ struct WatchdogState {
     bool expired = false;           // the countdown reached 0 since the last set
 };
 
+// A countdown that ran out with an action (IPMI timer actions: 1 hard reset, 2 power down,
+// 3 power cycle); one with no action only sets its expiration flag. Journaled with
+// kWatchdogActionCode: `request` {action}, `answer` empty.
+struct WatchdogAction {
+    uint64_t timeMs = 0;   // simulator clock at the moment the countdown reached 0
+    uint8_t action = 0;
+};
+constexpr uint32_t kWatchdogActionCode = 0x102;
+
 struct SelEntry {
     uint16_t id = 0;
     std::vector<uint8_t> bytes;  // the 16 record bytes, id included
@@ -139,6 +148,10 @@ public:
     std::vector<SdrEntry> satelliteSdrEntries(uint8_t address) const;   // empty for an unknown address
     std::vector<uint8_t> satelliteFruData(uint8_t address) const;
     WatchdogState watchdog() const;
+    // Every action the watchdog took since the scenario was loaded, oldest first.
+    std::vector<WatchdogAction> watchdogActions() const;
+    // Replaces the timer use expiration flags (as a restart by the watchdog would leave them).
+    void setWatchdogFlags(uint8_t flags);
     // I2C devices on bus 0 by 8-bit slave address (bit 0 ignored). A port expander's read gives
     // its latch AND the input pins.
     std::optional<uint8_t> expanderLatch(uint8_t slaveAddress) const;

@@ -157,6 +157,9 @@ void ControllerCore::updateWatchdog() {
         uint8_t timerUse = wd.use & 0x07;
         if (timerUse >= 1 && timerUse <= 5)
             wd.expirationFlags |= static_cast<uint8_t>(1u << timerUse);
+        uint8_t action = wd.actions & 0x07;
+        if (action >= 1 && action <= 3)
+            watchdogActions.push_back({wd.startedMs + uint64_t{wd.initial} * kWatchdogTickMs, action});
     }
 }
 

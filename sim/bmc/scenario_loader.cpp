@@ -129,6 +129,7 @@ void ControllerCore::loadScenario(const json& scenario) {
         setIf(w, "use", wd.use);
         setIf(w, "actions", wd.actions);
         setIf(w, "initialCountdown", wd.initial);
+        setIf(w, "expirationFlags", wd.expirationFlags);
         wd.configured = w.contains("initialCountdown");
         if (w.value("running", false) && wd.initial > 0) {
             wd.running = true;

@@ -121,6 +121,10 @@ Bytes SimulatorState::standardMessage(const Bytes& message) {
 void SimulatorState::journalBusTraffic() {
     for (auto& [request, response] : core.ipmb.takeTraffic())
         journal.push_back({core.clock.nowMs(), kIpmbFrameCode, std::move(request), std::move(response)});
+    for (; core.watchdogActionsJournaled < core.watchdogActions.size(); ++core.watchdogActionsJournaled) {
+        const WatchdogAction& a = core.watchdogActions[core.watchdogActionsJournaled];
+        journal.push_back({a.timeMs, kWatchdogActionCode, {a.action}, {}});
+    }
 }
 
 } // namespace qv::sim

@@ -32,7 +32,8 @@ struct SimulatorState {
     devsock::Reply ioctl(const devsock::Request& request);
     // One message of the standard interface: the answer frame.
     Bytes standardMessage(const Bytes& message);
-    // Moves the frames that crossed the management bus into the journal; callers hold the mutex.
+    // Moves the frames that crossed the management bus and the watchdog's actions into the
+    // journal; callers hold the mutex.
     void journalBusTraffic();
 
 private:

@@ -50,6 +50,18 @@ json journalJson(const std::vector<JournalEntry>& entries) {
     return out;
 }
 
+json watchdogJson(const ControllerSimulator& sim) {
+    const WatchdogState s = sim.watchdog();
+    json actions = json::array();
+    for (const WatchdogAction& a : sim.watchdogActions())
+        actions.push_back({{"timeMs", a.timeMs}, {"action", a.action}});
+    return {{"ok", true},
+            {"use", s.use}, {"actions", s.actions}, {"preTimeoutInterval", s.preTimeoutInterval},
+            {"expirationFlags", s.expirationFlags}, {"initialCountdown", s.initialCountdown},
+            {"presentCountdown", s.presentCountdown}, {"running", s.running}, {"expired", s.expired},
+            {"taken", actions}};
+}
+
 void writeLine(int fd, const std::string& line) {
     std::string text = line + "\n";
     size_t done = 0;
@@ -99,6 +111,10 @@ json handleControlRequest(ControllerSimulator& sim, const json& rq) {
             sim.clearFaults();
         } else if (op == "journal") {
             return {{"ok", true}, {"journal", journalJson(sim.journal())}};
+        } else if (op == "watchdog") {
+            return watchdogJson(sim);
+        } else if (op == "setWatchdogFlags") {
+            sim.setWatchdogFlags(rq.at("flags").get<uint8_t>());
         } else if (op == "clearJournal") {
             sim.clearJournal();
         } else {

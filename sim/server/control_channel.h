@@ -7,6 +7,8 @@
 //   {"op":"completionCode","netfn":F,"cmd":C,"code":K,"times":N}
 //   {"op":"answerFault","fault":"wrongNetFn|wrongCommand|tooShort|tooLong","times":N}
 //   {"op":"clearFaults"} | {"op":"journal"} | {"op":"clearJournal"}
+//   {"op":"watchdog"}: the timer's fields and "taken", the actions it took ({"timeMs","action"})
+//   {"op":"setWatchdogFlags","flags":N}: the timer use expiration flags a restart would leave
 // Answers: {"ok":true,...} or {"ok":false,"error":TEXT}.
 #pragma once
 

@@ -134,6 +134,39 @@ TEST_F(ControllerCoreTest, WatchdogCountsDownOnTheSimulatorClock) {
     EXPECT_EQ(w.expirationFlags, 0x10);   // expired while in OS use
 }
 
+TEST_F(ControllerCoreTest, ExpiredWatchdogTakesItsActionOnceAndJournalsIt) {
+    struct Case {
+        uint8_t action;
+        bool taken;
+    };
+    for (const Case c : {Case{0, false}, Case{1, true}, Case{3, true}}) {
+        sim.loadScenario(nlohmann::json::parse(R"({"watchdog":{"expirationFlags":16}})"));
+        EXPECT_EQ(sim.watchdog().expirationFlags, 0x10) << "preset by the scenario";
+        sim.setClock(1000);
+        sim.clearJournal();
+        ASSERT_EQ(ask(kApp, 0x24, {0x04, c.action, 0x00, 0x10, 100, 0})[0], 0);   // 10 s, flag cleared
+        EXPECT_EQ(sim.watchdog().expirationFlags, 0);
+        ASSERT_EQ(ask(kApp, 0x22)[0], 0);
+        sim.advanceClock(9999);
+        EXPECT_TRUE(sim.watchdogActions().empty());
+        sim.advanceClock(5000);
+        auto actions = sim.watchdogActions();
+        EXPECT_EQ(sim.watchdog().expirationFlags, 0x10) << int(c.action);
+        ASSERT_EQ(actions.size(), c.taken ? 1u : 0u) << int(c.action);
+        if (!c.taken) continue;
+        EXPECT_EQ(actions[0].action, c.action);
+        EXPECT_EQ(actions[0].timeMs, 1010000u);   // when the countdown ran out, not when asked
+        auto journal = sim.journal();
+        ASSERT_FALSE(journal.empty());
+        EXPECT_EQ(journal.back().requestCode, qv::sim::kWatchdogActionCode);
+        EXPECT_EQ(journal.back().request, Bytes{c.action});
+        sim.advanceClock(60000);
+        EXPECT_EQ(sim.watchdogActions().size(), 1u) << "a stopped countdown acts no more";
+    }
+    sim.setWatchdogFlags(0x10);
+    EXPECT_EQ(sim.watchdog().expirationFlags, 0x10);
+}
+
 TEST_F(ControllerCoreTest, PortExpanderReadsLatchAndInputsEepromKeepsBytes) {
     sim.loadScenario(nlohmann::json::parse(R"({"i2c":[{"kind":"pcf8574","address":"0x40","inputs":"0xF0"},
                                                     {"kind":"eeprom","address":"0xA0","size":64}]})"));

@@ -166,6 +166,25 @@ TEST_F(QvsimProcessTest, ControlChannelInjectsFaultsAndReadsJournal) {
     EXPECT_NE(control(channel, {{"op", "nonsense"}}).find(R"("ok":false)"), std::string::npos);
 }
 
+TEST_F(QvsimProcessTest, ControlChannelShowsAndPresetsTheWatchdog) {
+    QvsimProcess sim(root.path());
+    ASSERT_TRUE(sim.ready());
+    std::string channel = root.at("/var/qvsim/control.socket");
+    EXPECT_EQ(control(channel, {{"op", "setWatchdogFlags"}, {"flags", 16}}), R"({"ok":true})");
+    qv::devsock::Connection c;
+    ASSERT_EQ(c.open(qv::sandboxPath(mmc::kDevicePath)), 0);
+    EXPECT_EQ(exchange(c, {0x18, 0x24, 0x04, 0x01, 0x00, 0x00, 10, 0}), (Bytes{0x00}));   // reset after 1 s
+    EXPECT_EQ(exchange(c, {0x18, 0x22}), (Bytes{0x00}));
+    EXPECT_EQ(control(channel, {{"op", "advanceClock"}, {"ms", 1500}}), R"({"ok":true})");
+    auto w = nlohmann::json::parse(control(channel, {{"op", "watchdog"}}));
+    EXPECT_EQ(w["expirationFlags"], 16);
+    EXPECT_EQ(w["actions"], 1);
+    EXPECT_EQ(w["initialCountdown"], 10);
+    EXPECT_EQ(w["running"], false);
+    ASSERT_EQ(w["taken"].size(), 1u);
+    EXPECT_EQ(w["taken"][0]["action"], 1);
+}
+
 TEST_F(QvsimProcessTest, IpmitoolDummyInterfaceListsTheScenario) {
     const std::string ipmitool = "/usr/bin/ipmitool";
     if (::access(ipmitool.c_str(), X_OK) != 0)
