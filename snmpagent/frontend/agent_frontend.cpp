@@ -90,6 +90,22 @@ const char* bin2asc(const unsigned char* data, unsigned int len)
 
 void printUsage(const AgentConfig& config)
 {
+    if (config.tabbedBanner) {
+        std::fprintf(stderr,
+                     "%s\n\n"
+                     "Usage: %s <cmd> <oid> [ <type> <value> ]\n\n"
+                     "Where:\n"
+                     "\t<cmd>:\tThe SNMP command\n"
+                     "\t\t-g:\tSNMP GET command\n"
+                     "\t\t-n:\tSNMP GETNEXT command\n"
+                     "\t\t-s:\tSNMP SET command (<type> and <value> must be supplied)\n"
+                     "\t<oid>:\tThe object identifier\n"
+                     "\t<type>:\tThe type of value (integer, counter, gauge, timeticks,\n"
+                     "\t\tipaddress, objid or string)\n"
+                     "\t<value>:\tThe new value\n",
+                     config.title, config.programName);
+        return;
+    }
     std::fprintf(stderr,
                  "%s\n\n"
                  "Usage: %s <cmd> <oid> [ <type> <value> ]\n\n"
@@ -148,7 +164,8 @@ bool parseArgs(const AgentConfig& config, int argc, char** argv, SnmpCommand* cm
     return true;
 }
 
-int runAgent(const AgentConfig& config, bool (*loadObjects)(), int argc, char** argv)
+int runAgent(const AgentConfig& config, bool (*loadObjects)(), int argc, char** argv,
+             const LookupGuard* guard)
 {
     if (config.identify && !identifySupportedPlatform()) return 1;
 
@@ -160,6 +177,14 @@ int runAgent(const AgentConfig& config, bool (*loadObjects)(), int argc, char** 
     if (!loadObjects()) return 1;
     if (!parseArgs(config, argc, argv, &cmd, &oid, &value)) return 1;
 
+    if (guard != nullptr && !guard->enter()) return 1;
+    struct Leave {
+        const LookupGuard* guard;
+        ~Leave()
+        {
+            if (guard != nullptr) guard->leave();
+        }
+    } leave{guard};
     if (!config.catchAll) return answer(cmd, oid, value);
     try {
         return answer(cmd, oid, value);

@@ -25,6 +25,14 @@ struct AgentConfig {
     // With catchAll: called inside the catch block to name the exception for the log (it may
     // rethrow to tell types apart); null or a null result logs the generic message.
     const char* (*describeException)() = nullptr;
+    bool tabbedBanner = false;   // the usage lines laid out with tabs instead of blanks
+};
+
+// Held around the lookup and the answer of one request, after the arguments were read (an
+// agent that shares files with a service takes their lock here).
+struct LookupGuard {
+    bool (*enter)();   // false ends the run with status 1
+    void (*leave)();
 };
 
 // The agent's single object list, filled by its loadObjects().
@@ -32,7 +40,8 @@ struct AgentConfig {
 extern SnmpObjects& objects;
 
 // Runs one request and returns the exit status (0 answered, 1 refused or not found).
-int runAgent(const AgentConfig& config, bool (*loadObjects)(), int argc, char** argv);
+int runAgent(const AgentConfig& config, bool (*loadObjects)(), int argc, char** argv,
+             const LookupGuard* guard = nullptr);
 
 bool parseArgs(const AgentConfig& config, int argc, char** argv, SnmpCommand* cmd, SnmpOid* oid,
                SnmpValue* value);

@@ -7,11 +7,12 @@ namespace {
 using V = ArgsVariant;
 
 // One row per agent of the suite: banner, argument variant, identification, exception handler.
-// Fields: name, banner title, variant, identify, openLog, catchAll, logMalformedValue.
+// Fields: name, banner title, variant, identify, openLog, catchAll, logMalformedValue,
+// [describeException, tabbedBanner].
 const AgentConfig kAgents[] = {
     {"qvlanagent", "QVLANAGENT - QV Network Interface Card SNMP Agent", V::Standard, true, false, false, false},
     {"qvrevagent", "QVREVAGENT - QV Software Version SNMP Agent", V::Standard, false, true, true, false},
-    {"qvspaceagent", "QVSPACEAGENT - QV Vol Cap SNMP Agent", V::WarningLevel, true, true, false, true},
+    {"qvspaceagent", "QVSPACEAGENT - QV Vol Cap SNMP Agent", V::WarningLevel, true, true, false, true, nullptr, true},
     {"qvslotagent", "qvslotagent - QV PCI SNMP Agent", V::Standard, true, true, true, false},
     {"qvalertcfgagent", "QVALERTCFGAGENT - QV Trap Configuration SNMP Agent", V::Standard, true, true, true, false},
     {"qvlogparseagent", "QVLOGPARSEAGENT - QV SEL Parse Log SNMP Agent", V::Standard, true, true, true, false},

@@ -29,27 +29,41 @@ void BasicStringTokenizer<ErrorPolicy>::tokenizer(const std::string& input,
 template <class ErrorPolicy>
 std::string& BasicStringTokenizer<ErrorPolicy>::getToken(unsigned tok_index)
 {
-    if (tok_index >= tokens.size()) ErrorPolicy::indexOutOfBounds(false);
+    if (tok_index >= tokens.size()) {
+        ErrorPolicy::indexOutOfBounds(false);
+        static std::string none;
+        none.clear();
+        return none;
+    }
     return tokens[tok_index];
 }
 
 template <class ErrorPolicy>
-void BasicFileTokenizer<ErrorPolicy>::open(const std::string& file)
+bool BasicFileTokenizer<ErrorPolicy>::open(const std::string& file)
 {
     input_file.open(file, std::ios::in | std::ios::binary);
-    if (!input_file.is_open()) ErrorPolicy::fileNotFound();
+    if (!input_file.is_open()) {
+        ErrorPolicy::fileNotFound();
+        return false;
+    }
     std::string line;
     // getline reports a last line without '\n' by setting eof: such a line is dropped.
     while (std::getline(input_file, line) && !input_file.eof())
         file_lines.emplace_back(line, delimiters);
     input_file.close();
     input_file.clear();
+    return true;
 }
 
 template <class ErrorPolicy>
 BasicStringTokenizer<ErrorPolicy>& BasicFileTokenizer<ErrorPolicy>::getLine(unsigned line)
 {
-    if (line >= file_lines.size()) ErrorPolicy::indexOutOfBounds(true);
+    if (line >= file_lines.size()) {
+        ErrorPolicy::indexOutOfBounds(true);
+        static BasicStringTokenizer<ErrorPolicy> none("", "");
+        none.tokenizer("", "");
+        return none;
+    }
     return file_lines[line];
 }
 
@@ -57,3 +71,5 @@ template class BasicStringTokenizer<TokenizerThrowsObjects>;
 template class BasicFileTokenizer<TokenizerThrowsObjects>;
 template class BasicStringTokenizer<TokenizerThrowsStatus>;
 template class BasicFileTokenizer<TokenizerThrowsStatus>;
+template class BasicStringTokenizer<TokenizerNeverThrows>;
+template class BasicFileTokenizer<TokenizerNeverThrows>;
