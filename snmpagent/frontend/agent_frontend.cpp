@@ -90,19 +90,26 @@ const char* bin2asc(const unsigned char* data, unsigned int len)
 
 void printUsage(const AgentConfig& config)
 {
+    // The same lines in every agent; some agents indent them with tabs, the others with blanks.
+    const bool tabs = config.bannerTabs;
+    const char* const lead = tabs ? "\t" : "           ";
+    const char* const more = tabs ? "\t\t" : "                    ";
+    auto label = [&](const char* name, const char* text) {
+        if (tabs) std::fprintf(stderr, "%s%s\t%s\n", lead, name, text);
+        else std::fprintf(stderr, "%s%-9s%s\n", lead, name, text);
+    };
+    std::fprintf(stderr, "%s\n\nUsage: %s <cmd> <oid> [ <type> <value> ]\n\nWhere:\n", config.title,
+                 config.programName);
+    label("<cmd>:", "The SNMP command");
     std::fprintf(stderr,
-                 "%s\n\n"
-                 "Usage: %s <cmd> <oid> [ <type> <value> ]\n\n"
-                 "Where:\n"
-                 "           <cmd>:   The SNMP command\n"
-                 "                    -g: SNMP GET command\n"
-                 "                    -n: SNMP GETNEXT command\n"
-                 "                    -s: SNMP SET command (<type> and <value> must be supplied)\n"
-                 "           <oid>:   The object identifier\n"
-                 "           <type>:  The type of value (integer, counter, gauge, timeticks,\n"
-                 "                    ipaddress, objid or string)\n"
-                 "           <value>: The new value\n",
-                 config.title, config.programName);
+                 "%s-g: SNMP GET command\n"
+                 "%s-n: SNMP GETNEXT command\n"
+                 "%s-s: SNMP SET command (<type> and <value> must be supplied)\n",
+                 more, more, more);
+    label("<oid>:", "The object identifier");
+    label("<type>:", "The type of value (integer, counter, gauge, timeticks,");
+    std::fprintf(stderr, "%sipaddress, objid or string)\n", more);
+    label("<value>:", "The new value");
 }
 
 bool parseArgs(const AgentConfig& config, int argc, char** argv, SnmpCommand* cmd, SnmpOid* oid,

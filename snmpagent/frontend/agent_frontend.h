@@ -25,6 +25,7 @@ struct AgentConfig {
     // With catchAll: called inside the catch block to name the exception for the log (it may
     // rethrow to tell types apart); null or a null result logs the generic message.
     const char* (*describeException)() = nullptr;
+    bool bannerTabs = false;   // the usage banner's lines indented with tabs instead of blanks
 };
 
 // The agent's single object list, filled by its loadObjects().
