@@ -108,9 +108,13 @@ TEST_F(IpmitoolCrossCheck, ThresholdSensorReadingsAndThresholdsAgree)
     }
     // ipmitool's columns in our threshold order LNC, LC, LNR, UNC, UC, UNR.
     const int column[6] = {6, 5, 4, 7, 8, 9};
+    // Every package's sensors: the repository also lists those of the satellite controllers.
+    std::vector<CSensorExport*> sensors;
+    for (int p = 0; p < system_->GetPackageCount(); ++p)
+        for (int i = 0; i < system_->GetPackage(p)->GetSensorCount(); ++i)
+            sensors.push_back(system_->GetPackage(p)->GetSensor(i));
     int compared = 0;
-    for (int i = 0; i < baseboard_->GetSensorCount(); ++i) {
-        CSensorExport* sensor = baseboard_->GetSensor(i);
+    for (CSensorExport* sensor : sensors) {
         const Sdr* record = sensor->GetSdr();
         if (record->recordType != 1 || record->body.t10_01.eventReadingBaseType != 1) continue;
         const std::string name = sensorName(record);
