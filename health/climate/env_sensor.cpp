@@ -1,10 +1,16 @@
 #include "env_sensor.h"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <algorithm>
 #include <initializer_list>
 #include <iterator>
+#include <limits>
+#include <optional>
 
 namespace {
 
@@ -39,6 +45,11 @@ constexpr int kPositions[][4] = {
 };
 static_assert(std::size(kPositions) == SDR_MINIMUM + 1);
 
+constexpr int kFormatUnsigned = 0x00;
+constexpr int kFormatOnesComplement = 0x40;
+constexpr int kFormatTwosComplement = 0x80;
+constexpr int kFormatNoAnalogReading = 0xC0;
+
 bool isVersion09(uint8_t v) { return v == 0x10 || v == 0x90; }
 
 // 10-bit two's complement from a low byte and the top two bits of another.
@@ -48,7 +59,31 @@ int tenBitSigned(int low, int high)
     return v & 0x200 ? v - 0x400 : v;
 }
 
-int truncated(double v) { return static_cast<int>(v); }
+using Wide = __int128;
+
+Wide tenTo(int n)
+{
+    Wide v = 1;
+    while (n-- > 0) v *= 10;
+    return v;
+}
+
+int clampedToInt(Wide v)
+{
+    if (v > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+    if (v < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+    return static_cast<int>(v);
+}
+
+// (m * x + b * 10^k1) * 10^p, truncated toward zero, without a binary fraction on the way: both
+// terms are brought over the common denominator 10^d as whole numbers, and the one division
+// truncates. The exponents are 4-bit and p is at most a few more, so 128 bits hold every case.
+int exactScaled(int m, int x, int b, int k1, int p)
+{
+    const int d = std::max(0, -std::min(p, k1 + p));
+    const Wide numerator = Wide{m} * x * tenTo(p + d) + Wide{b} * tenTo(k1 + p + d);
+    return clampedToInt(numerator / tenTo(d));
+}
 
 struct CodeRange { int first, last, code; };
 
@@ -57,6 +92,17 @@ int lookup(std::initializer_list<CodeRange> table, int key, int fallback)
     for (const CodeRange& r : table)
         if (key >= r.first && key <= r.last) return r.code;
     return fallback;
+}
+
+// A check message goes to standard output at once, in one write, so that it is neither held in
+// a buffer nor cut; when standard output cannot take it now (a full pipe) it is dropped rather
+// than letting the service wait.
+bool fail(const char* message)
+{
+    pollfd out{STDOUT_FILENO, POLLOUT, 0};
+    if (::poll(&out, 1, 0) == 1 && (out.revents & POLLOUT))
+        (void)!::write(STDOUT_FILENO, message, std::strlen(message));
+    return false;
 }
 
 // Lowest asserted state offset of a discrete reading; -1 when none is asserted.
@@ -107,6 +153,33 @@ int CEnvSensor::K1() const
     return k & 0x08 ? k - 16 : k;
 }
 
+int CEnvSensor::ResultExponent() const
+{
+    const int r = (Field(SDR_EXPONENTS) >> 4) & 0x0F;
+    return r & 0x08 ? r - 16 : r;
+}
+
+int CEnvSensor::SignedRaw(uint8_t x) const
+{
+    switch (Field(SDR_SENSOR_UNITS_1) & 0xC0) {
+    case kFormatTwosComplement: return static_cast<int8_t>(x);
+    case kFormatOnesComplement: return x & 0x80 ? -static_cast<int>(static_cast<uint8_t>(~x)) : x;
+    default: return x;
+    }
+}
+
+int CEnvSensor::Scaled(uint8_t x, int powerOfTen) const
+{
+    return exactScaled(M(), SignedRaw(x), B(), K1(), powerOfTen);
+}
+
+int CEnvSensor::ScaledLive(uint8_t raw, int powerOfTen) const
+{
+    // The library reads every byte of a sensor without analog readings as 0.
+    if ((Field(SDR_SENSOR_UNITS_1) & 0xC0) == kFormatNoAnalogReading) return 0;
+    return Scaled(raw, ResultExponent() + powerOfTen);
+}
+
 // IPMI 0.9 records keep these at fixed bytes; IPMI 1.0 records moved them, and reading the old
 // bytes there would take a threshold value for the mask and the sensor type for the capability.
 int CEnvSensor::SettableMask() const
@@ -136,13 +209,7 @@ double CEnvSensor::ConvertXToY(uint8_t x) const
     double b = B();
     for (int k = K1(); k > 0; --k) b *= 10;
     for (int k = K1(); k < 0; ++k) b /= 10;
-    int value;
-    switch (Field(SDR_SENSOR_UNITS_1) & 0xC0) {
-    case 0x80: value = static_cast<int8_t>(x); break;
-    case 0x40: value = x & 0x80 ? -static_cast<int>(static_cast<uint8_t>(~x)) : x; break;
-    default: value = x; break;
-    }
-    return b + static_cast<double>(M()) * value;
+    return b + static_cast<double>(M()) * SignedRaw(x);
 }
 
 uint8_t CEnvSensor::ConvertYToX(long y) const
@@ -153,7 +220,7 @@ uint8_t CEnvSensor::ConvertYToX(long y) const
     const int m = M();
     if (m == 0) return 0;
     long q = (y - b) / m;
-    if ((Field(SDR_SENSOR_UNITS_1) & 0xC0) == 0x40 && q < 0) q -= 1;
+    if ((Field(SDR_SENSOR_UNITS_1) & 0xC0) == kFormatOnesComplement && q < 0) q -= 1;
     return static_cast<uint8_t>(q & 0xFF);
 }
 
@@ -228,27 +295,28 @@ int CEnvSensor::GetStatus() const
 }
 
 namespace {
-int temperatureScale(int type) { return type == SENSOR_TEMPERATURE ? 10 : 1; }
+// Power of ten of the limits served: tenths of a degree for temperatures.
+int temperatureTenths(int type) { return type == SENSOR_TEMPERATURE ? 1 : 0; }
 } // namespace
 
 int CEnvSensor::GetNormalMaximum() const
 {
-    return IsFull() ? truncated(ConvertXToY(Field(SDR_NORMAL_MAXIMUM)) * temperatureScale(GetType())) : 0;
+    return IsFull() ? Scaled(Field(SDR_NORMAL_MAXIMUM), temperatureTenths(GetType())) : 0;
 }
 
 int CEnvSensor::GetNormalMinimum() const
 {
-    return IsFull() ? truncated(ConvertXToY(Field(SDR_NORMAL_MINIMUM)) * temperatureScale(GetType())) : 0;
+    return IsFull() ? Scaled(Field(SDR_NORMAL_MINIMUM), temperatureTenths(GetType())) : 0;
 }
 
 int CEnvSensor::GetMaximum() const
 {
-    return IsFull() ? truncated(ConvertXToY(Field(SDR_MAXIMUM)) * temperatureScale(GetType())) : 0;
+    return IsFull() ? Scaled(Field(SDR_MAXIMUM), temperatureTenths(GetType())) : 0;
 }
 
 int CEnvSensor::GetMinimum() const
 {
-    return IsFull() ? truncated(ConvertXToY(Field(SDR_MINIMUM)) * temperatureScale(GetType())) : 0;
+    return IsFull() ? Scaled(Field(SDR_MINIMUM), temperatureTenths(GetType())) : 0;
 }
 
 int CEnvSensor::GetUnitModifier() const
@@ -262,8 +330,7 @@ int CEnvSensor::Threshold(ThresholdType type) const
     if (!m_poSensor) return 0;
     GetThresholdReadingStruct reading{};
     if (m_poSensor->GetThresholdReading(type, &reading) != 0) return 0;
-    // Rounded, not truncated: 11.34 V is 1133.9999... in binary and must read back as 1134.
-    return static_cast<int>(std::lround(reading.rConvertedReading * std::pow(10.0, -GetUnitModifier())));
+    return ScaledLive(reading.bRawReading, -GetUnitModifier());
 }
 
 int CEnvSensor::GetLowerNonCritical() const { return Threshold(ThresholdType_LNC); }
@@ -286,11 +353,11 @@ int CEnvSensor::GetResolution() const
 int CEnvSensor::GetTolerance() const
 {
     if (!IsFull()) return 0;
-    const double y = ConvertXToY(static_cast<uint8_t>((Field(SDR_TOLERANCE) & 0x3F) * 2));
+    const auto t = static_cast<uint8_t>((Field(SDR_TOLERANCE) & 0x3F) * 2);
     switch (GetType()) {
-    case SENSOR_TEMPERATURE: return truncated(std::fabs(y) * 10);
-    case SENSOR_VOLTAGE: return truncated(std::fabs(y));
-    case SENSOR_FAN: return truncated(y);
+    case SENSOR_TEMPERATURE: return std::abs(Scaled(t, 1));
+    case SENSOR_VOLTAGE: return std::abs(Scaled(t, 0));
+    case SENSOR_FAN: return Scaled(t, 0);
     default: return 0;
     }
 }
@@ -306,47 +373,73 @@ int CEnvSensor::GetAccuracy() const
 
 int CEnvSensor::GetPositiveHysterisis() const
 {
-    return IsFull() ? truncated(ConvertXToY(Field(SDR_POSITIVE_HYSTERISIS))) : 0;
+    return IsFull() ? Scaled(Field(SDR_POSITIVE_HYSTERISIS), 0) : 0;
 }
 
 int CEnvSensor::GetNegativeHysterisis() const
 {
-    return IsFull() ? truncated(ConvertXToY(Field(SDR_NEGATIVE_HYSTERISIS))) : 0;
+    return IsFull() ? Scaled(Field(SDR_NEGATIVE_HYSTERISIS), 0) : 0;
 }
 
-int CEnvSensor::ScaledReading(int scale) const
+int CEnvSensor::ScaledReading(int powerOfTen) const
 {
     if (!IsFull()) return 0;
     SensorReadingStruct reading{};
     if (m_poSensor->GetReading(&reading) != 0) return 0;
-    return truncated(reading.tAnalog.rConvertedReading * scale);
+    return ScaledLive(reading.tAnalog.bRawReading, powerOfTen);
 }
 
 int CEnvVoltageSensor::GetNominalLevel() const
 {
-    return IsFull() ? truncated(ConvertXToY(Field(SDR_NOMINAL_READING))) : 0;
+    return IsFull() ? Scaled(Field(SDR_NOMINAL_READING), 0) : 0;
 }
 
 int CEnvTemperatureSensor::GetNominalReading() const
 {
-    return IsFull() ? truncated(ConvertXToY(Field(SDR_NOMINAL_READING)) * 10) : 0;
+    return IsFull() ? Scaled(Field(SDR_NOMINAL_READING), 1) : 0;
 }
 
 int CEnvFanSensor::GetNominalReading() const
 {
-    return IsFull() ? truncated(ConvertXToY(Field(SDR_NOMINAL_READING))) : 0;
+    return IsFull() ? Scaled(Field(SDR_NOMINAL_READING), 0) : 0;
 }
 
 bool CEnvSensor::SetThreshold(int code, ThresholdType type, long value)
 {
     if (!IsFull() || !(SettableMask() & code)) return false;
     if (!CheckThreshold(code, value)) return false;
-    // The library converts engineering units to the raw byte itself: hand it the real value,
-    // not a raw byte it would convert a second time.
+    const std::optional<int> x = SignedRawFor(value, ResultExponent() - GetUnitModifier());
+    if (!x) return false;
+    // The library turns a real value into the raw byte itself, truncating a binary quotient:
+    // hand it the middle of the chosen byte's step, so that it lands on that byte and a GET
+    // reads back exactly the value of that byte.
+    const double middle = *x + (*x < 0 ? -0.5 : 0.5);
     SetThresholdValueStruct request{};
     request.eThreshold = type;
-    request.rConvertedValue = static_cast<double>(value) * std::pow(10.0, GetUnitModifier());
+    request.rConvertedValue =
+        (M() * middle + B() * std::pow(10.0, K1())) * std::pow(10.0, ResultExponent());
     return m_poSensor->SetThresholdValue(request) == 0;
+}
+
+std::optional<int> CEnvSensor::SignedRawFor(long value, int powerOfTen) const
+{
+    const int m = M();
+    if (m == 0) return std::nullopt;
+    // x = (value / 10^p - B * 10^K1) / M, over the common denominator 10^d as whole numbers.
+    const int p = powerOfTen;
+    const int k1 = K1();
+    const int d = std::max(0, -std::min(p, k1 + p));
+    const Wide numerator = Wide{value} * tenTo(d) - Wide{B()} * tenTo(k1 + p + d);
+    const Wide x = numerator / (Wide{m} * tenTo(p + d));
+    int lowest = 0, highest = 255;
+    switch (Field(SDR_SENSOR_UNITS_1) & 0xC0) {
+    case kFormatTwosComplement: lowest = -128, highest = 127; break;
+    case kFormatOnesComplement: lowest = -127, highest = 127; break;
+    case kFormatNoAnalogReading: return std::nullopt;
+    default: break;
+    }
+    if (x < lowest || x > highest) return std::nullopt;   // no byte holds it: never wrapped
+    return static_cast<int>(x);
 }
 
 bool CEnvSensor::SetLowerNonCritical(long v) { return SetThreshold(THRESHOLD_LNC, ThresholdType_LNC, v); }
@@ -389,10 +482,7 @@ bool CEnvSensor::CheckThreshold(int type, long value) const
     if (m > 0) return CheckPositiveThreshold(type, value);
     if (m == 0 || (Field(SDR_SENSOR_UNITS_1) & 0xC0) != 0) return true;
     if (type == HYSTERISIS_POSITIVE || type == HYSTERISIS_NEGATIVE) {
-        if (value < 0) {
-            std::fputs("FAIL:Hysterisis cannot be negative\n", stdout);
-            return false;
-        }
+        if (value < 0) return fail("FAIL:Hysterisis cannot be negative\n");
         value = -value;
     }
     return CheckNegativeThreshold(type, value);
@@ -426,12 +516,6 @@ const char* negativeMessage(int type)
 }
 
 bool isHysterisis(int type) { return type == HYSTERISIS_POSITIVE || type == HYSTERISIS_NEGATIVE; }
-
-bool fail(const char* message)
-{
-    std::fputs(message, stdout);
-    return false;
-}
 } // namespace
 
 bool CEnvSensor::CheckPositiveThreshold(int type, long value) const

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "qvbmc.h"
 
@@ -105,12 +106,25 @@ protected:
     int M() const;
     int B() const;
     int K1() const;
+    int ResultExponent() const;
+    // x as the signed number its analog data format gives.
+    int SignedRaw(uint8_t x) const;
+    // The one exact conversion of every served value: (M * x + B * 10^K1) * 10^powerOfTen,
+    // truncated toward zero.
+    int Scaled(uint8_t x, int powerOfTen) const;
+    // A raw byte the controller read (reading or threshold), with the result exponent applied
+    // as the library does.
+    int ScaledLive(uint8_t raw, int powerOfTen) const;
+    // The conversion back: the signed raw value x with (M * x + B * 10^K1) * 10^powerOfTen
+    // nearest `value` toward zero in x, that is (value / 10^powerOfTen - B * 10^K1) / M
+    // truncated; none when M is 0 or no byte of the analog format holds it.
+    std::optional<int> SignedRawFor(long value, int powerOfTen) const;
     // Settable threshold mask, hysteresis settability and compact event/reading type.
     int SettableMask() const;
     bool HysterisisSettable() const;
     int CompactEventReadingType() const;
-    // Converted live reading times `scale`; 0 for a compact record or a failed reading.
-    int ScaledReading(int scale) const;
+    // Converted live reading times 10^powerOfTen; 0 for a compact record or a failed reading.
+    int ScaledReading(int powerOfTen) const;
     int Threshold(ThresholdType type) const;
     bool SetThreshold(int code, ThresholdType type, long value);
     bool SetHysterisis(bool positive, unsigned long value);
@@ -126,20 +140,20 @@ protected:
 class CEnvVoltageSensor : public CEnvSensor {
 public:
     using CEnvSensor::CEnvSensor;
-    int GetLevel() const { return ScaledReading(100); }
+    int GetLevel() const { return ScaledReading(2); }
     int GetNominalLevel() const;
 };
 
 class CEnvTemperatureSensor : public CEnvSensor {
 public:
     using CEnvSensor::CEnvSensor;
-    int GetReading() const { return ScaledReading(100); }
+    int GetReading() const { return ScaledReading(2); }
     int GetNominalReading() const;
 };
 
 class CEnvFanSensor : public CEnvSensor {
 public:
     using CEnvSensor::CEnvSensor;
-    int GetReading() const { return ScaledReading(1); }
+    int GetReading() const { return ScaledReading(0); }
     int GetNominalReading() const;
 };

@@ -21,9 +21,10 @@ public:
 
 class FileLocker {
 public:
-    // The lock file is created when missing; it is never the file being replaced, so a rename
-    // over the destination file cannot drop the lock.
-    explicit FileLocker(const std::string& _filename);
+    // `_filename` is the file guarded; it must exist and open read-write. The lock itself is
+    // taken on `lockPath` when one is given (created when missing): a file that is replaced by
+    // a rename cannot carry a lock that the next writer would see.
+    explicit FileLocker(const std::string& _filename, const std::string& lockPath = {});
     ~FileLocker();
     FileLocker(const FileLocker&) = delete;
     FileLocker& operator=(const FileLocker&) = delete;
@@ -33,7 +34,9 @@ public:
 
 private:
     std::string filename;
+    std::string lockname;
     bool locked = false;
     int filedesc = -1;
+    int lockdesc = -1;   // filedesc, or the separate lock file's descriptor
     struct flock lockinfo {};
 };

@@ -10,6 +10,7 @@
 #include "file_locker.h"
 #include "sandbox_path.h"
 #include "snmp_log.h"
+#include "trap_host.h"
 #include "trap_destination_file.h"
 
 using namespace qv::inventory;
@@ -51,12 +52,12 @@ std::string hostOf(const SnmpValue& value)
 bool changeDestinations(const SnmpValue& value, int (*change)(const std::string&), const char* what)
 {
     const std::string host = hostOf(value);
-    if (!isPlainHostName(host)) {
+    if (!trapsend::isTrapHost(host)) {
         log(LOG_WARNING, "Refused trap destination host name");
         return false;
     }
     try {
-        FileLocker locker(qv::sandboxPath(kTrapDestinationLock));
+        FileLocker locker(qv::sandboxPath(kTrapDestinationFile), qv::sandboxPath(kTrapDestinationLock));
         locker.lock();
         if (change(host) != 0) throw Error(std::string(what) + " error");
         signalTrapDaemons();

@@ -60,14 +60,6 @@ int rewriteDestinations(Edit edit)
 
 } // namespace
 
-bool isPlainHostName(const std::string& host)
-{
-    if (host.empty() || host.size() > 255) return false;
-    for (unsigned char c : host)
-        if (!std::isalnum(c) && c != '.' && c != '-' && c != '_' && c != ':') return false;
-    return true;
-}
-
 std::string withHostAdded(const std::string& contents, const std::string& host)
 {
     std::string out;

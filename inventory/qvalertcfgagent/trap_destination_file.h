@@ -9,10 +9,6 @@ namespace qv::inventory {
 inline constexpr char kTrapDestinationFile[] = "/usr/qvserver/etc/qvtraps.cfg";
 inline constexpr char kTrapDestinationLock[] = "/var/qvserver/qvtraps.lck";
 
-// Both trap daemons put the host into a command line: only a plain host name or address
-// (letters, digits, '.', '-', '_', ':'; 1 to 255 characters) is accepted.
-bool isPlainHostName(const std::string& host);
-
 // The new file contents. Adding keeps every line and appends "HOST mantle 162" unless a line
 // already starts with the host. Removing drops the host's lines and lines of blanks only, and
 // gives nothing when no line named the host.

@@ -126,4 +126,11 @@ void throwBadArgument(const std::string& function, const char* instruction, cons
     throw new CIPMException(IPMAPI_ERROR_BAD_ARGUMENT, function.c_str(), instruction, message);
 }
 
+void checkBridgedRequestFits(const std::string& function, int nRequestLength)
+{
+    if (nRequestLength + 1 > kCommandDataLengthMaximum)
+        throwBadArgument(function, "if ( nCommandDataLength > QVBMC_COMMAND_DATA_LENGTH_MAXIMUM )",
+                         "Request Command Data Length is invalid");
+}
+
 } // namespace qv::bmc

@@ -57,6 +57,12 @@ std::string functionName(const char* className, const char* operation);
 [[noreturn]] void throwBadArgument(const std::string& function, const char* instruction,
                                    const char* message);
 
+// A bridged request travels as the data of one direct command with one byte ahead of it (Send
+// Message: the channel; Master Write I2C: bus and address, without the message's first byte),
+// so it must fit the direct limit. Refused at once, as the direct exchange would refuse it on
+// every retry.
+void checkBridgedRequestFits(const std::string& function, int nRequestLength);
+
 template <class Record>
 constexpr size_t recordDataOffset()
 {

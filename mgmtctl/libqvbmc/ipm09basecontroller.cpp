@@ -26,6 +26,7 @@ void CIPM09BaseController::SendReceiveExternalIPMIMessage(ImbI2cRequest request,
         SendReceiveIPMIMessage(request, nRequestLength, pResponse, pnResponseLength);
         return;
     }
+    qv::bmc::checkBridgedRequestFits(fn, nRequestLength);
     const bool wantResponse = pnResponseLength && *pnResponseLength >= 1;
     int received = 0;
     for (int retries = 0;; ++retries) {

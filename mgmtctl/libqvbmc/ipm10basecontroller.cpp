@@ -26,10 +26,8 @@ void CIPM10BaseController::SendReceiveExternalIPMIMessage(ImbI2cRequest request,
         SendReceiveIPMIMessage(request, nRequestLength, pResponse, pnResponseLength);
         return;
     }
-    // Send Message carries at most 34 message bytes.
-    if (nRequestLength > static_cast<int>(kMessageBytes))
-        qv::bmc::throwBadArgument(fn, "if ( nRequestLength > sizeof( IMB_I2C_REQUEST ) )",
-                                  "Request length is invalid");
+    qv::bmc::checkBridgedRequestFits(fn, nRequestLength);
+    static_assert(qv::bmc::kCommandDataLengthMaximum - 1 <= static_cast<int>(kMessageBytes));
 
     const uint8_t* requestBytes = reinterpret_cast<const uint8_t*>(&request);
     const uint8_t* reference = qv::bmc::matchReference(requestBytes);

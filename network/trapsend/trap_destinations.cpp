@@ -1,5 +1,6 @@
 // Reading the trap destination file.
 #include "trap_sender.h"
+#include "trap_host.h"
 #include "trap_sender_internal.h"
 
 #include "sandbox_path.h"
@@ -16,14 +17,6 @@ volatile sig_atomic_t notifyListInUse = 0;
 volatile sig_atomic_t notifyListNeedUpdate = 0;
 
 namespace trapsend {
-
-bool validHost(const std::string& host)
-{
-    if (host.empty() || host.size() > 255 || host[0] == '-' || host[0] == '.') return false;
-    for (unsigned char c : host)
-        if (!std::isalnum(c) && c != '.' && c != '-' && c != '_') return false;
-    return true;
-}
 
 bool validCommunity(const std::string& community)
 {
@@ -63,7 +56,7 @@ void parse_trap_notification_file()
             continue;
         }
         words >> entry.community >> entry.port;
-        if (!trapsend::validHost(entry.host) || !trapsend::validCommunity(entry.community) ||
+        if (!trapsend::isTrapHost(entry.host) || !trapsend::validCommunity(entry.community) ||
             !trapsend::validPort(entry.port)) {
             log(LOG_WARNING, "Invalid trap destination in configuration file (line %d)", number);
             continue;

@@ -1,5 +1,6 @@
 // Building and sending one trap per destination.
 #include "trap_sender.h"
+#include "trap_host.h"
 #include "trap_sender_internal.h"
 
 #include "sandbox_path.h"
@@ -70,7 +71,7 @@ bool build_snmptrap_argv(const NotifyEntry& destination, const char* oid, const 
         return false;
     }
     argv = {"snmptrap", "-v", "1", "-c", destination.community, "--",
-            destination.host + ":" + destination.port, oid ? oid : "", hostName,
+            trapsend::snmptrapAddress(destination.host, destination.port), oid ? oid : "", hostName,
             std::to_string(trapType), std::to_string(specificType), std::to_string(uptime())};
     for (int i = 0; args && i < argCount; ++i) {
         const CAttrValue& value = args[i];

@@ -10,7 +10,6 @@ namespace trapsend {
 
 const TrapSenderProfile& profile();
 
-bool validHost(const std::string& host);
 bool validCommunity(const std::string& community);
 bool validPort(const std::string& port);
 

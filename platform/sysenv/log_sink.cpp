@@ -28,7 +28,7 @@ const char* logFile()
 void logOpen(const char* ident, int facility)
 {
     identity() = ident != nullptr ? ident : "";
-    if (logFile() == nullptr) openlog(identity().c_str(), LOG_PID, facility);
+    if (logFile() == nullptr) openlog(identity().c_str(), 0, facility);
 }
 
 void logWrite(int priority, const char* message)

@@ -126,14 +126,19 @@ int lockFileClose(int fd)
     return 0;
 }
 
+unsigned long long lockFileTries(unsigned timeoutMs, unsigned pollMs)
+{
+    return pollMs == 0 ? 1 : timeoutMs / pollMs + 1ULL;
+}
+
 int lockFileAcquire(const std::string& path, unsigned timeoutMs, unsigned pollMs)
 {
     const int fd = lockFileOpen(path);
     if (fd < 0) return -1;
     const timespec pause{static_cast<time_t>(pollMs / 1000), static_cast<long>(pollMs % 1000) * 1000000L};
-    for (unsigned waited = 0;; waited += pollMs) {
+    const unsigned long long tries = lockFileTries(timeoutMs, pollMs);
+    for (unsigned long long n = 0; n < tries; ++n) {
         if (lockFileTryLock(fd)) return fd;
-        if (waited >= timeoutMs) break;
         ::nanosleep(&pause, nullptr);
     }
     lockFileClose(fd);

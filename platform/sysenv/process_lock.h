@@ -26,9 +26,13 @@ int lockFileUnlock(int fd);
 // descriptor not opened here (it is left alone).
 int lockFileClose(int fd);
 
-// Open, then try every `pollMs` until `timeoutMs` has passed. Returns the descriptor, or -1
-// with errno (ETIMEDOUT when the lock stayed busy; the file is not kept open then).
+// Open, then try at the elapsed times 0, pollMs, 2 * pollMs, ... up to and including
+// `timeoutMs`, pausing `pollMs` after each failed try. Returns the descriptor, or -1 with errno
+// (ETIMEDOUT when the lock stayed busy; the file is not kept open then).
 int lockFileAcquire(const std::string& path, unsigned timeoutMs, unsigned pollMs = 10);
+
+// How many tries lockFileAcquire makes: timeoutMs / pollMs + 1 (one try for a poll of 0).
+unsigned long long lockFileTries(unsigned timeoutMs, unsigned pollMs);
 
 // Unlock and close as one step: the file is closed even when the unlock failed. 0 or the errno.
 int lockFileRelease(int fd);

@@ -90,35 +90,29 @@ const char* bin2asc(const unsigned char* data, unsigned int len)
 
 void printUsage(const AgentConfig& config)
 {
-    if (config.tabbedBanner) {
-        std::fprintf(stderr,
-                     "%s\n\n"
-                     "Usage: %s <cmd> <oid> [ <type> <value> ]\n\n"
-                     "Where:\n"
-                     "\t<cmd>:\tThe SNMP command\n"
-                     "\t\t-g:\tSNMP GET command\n"
-                     "\t\t-n:\tSNMP GETNEXT command\n"
-                     "\t\t-s:\tSNMP SET command (<type> and <value> must be supplied)\n"
-                     "\t<oid>:\tThe object identifier\n"
-                     "\t<type>:\tThe type of value (integer, counter, gauge, timeticks,\n"
-                     "\t\tipaddress, objid or string)\n"
-                     "\t<value>:\tThe new value\n",
-                     config.title, config.programName);
-        return;
-    }
-    std::fprintf(stderr,
-                 "%s\n\n"
-                 "Usage: %s <cmd> <oid> [ <type> <value> ]\n\n"
-                 "Where:\n"
-                 "           <cmd>:   The SNMP command\n"
-                 "                    -g: SNMP GET command\n"
-                 "                    -n: SNMP GETNEXT command\n"
-                 "                    -s: SNMP SET command (<type> and <value> must be supplied)\n"
-                 "           <oid>:   The object identifier\n"
-                 "           <type>:  The type of value (integer, counter, gauge, timeticks,\n"
-                 "                    ipaddress, objid or string)\n"
-                 "           <value>: The new value\n",
-                 config.title, config.programName);
+    // The same lines in every agent; some agents lay them out with tabs, the others with blanks.
+    const char* const body =
+        config.bannerTabs
+            ? "Where:\n"
+              "\t<cmd>:\tThe SNMP command\n"
+              "\t\t-g:\tSNMP GET command\n"
+              "\t\t-n:\tSNMP GETNEXT command\n"
+              "\t\t-s:\tSNMP SET command (<type> and <value> must be supplied)\n"
+              "\t<oid>:\tThe object identifier\n"
+              "\t<type>:\tThe type of value (integer, counter, gauge, timeticks,\n"
+              "\t\tipaddress, objid or string)\n"
+              "\t<value>:\tThe new value\n"
+            : "Where:\n"
+              "           <cmd>:   The SNMP command\n"
+              "                    -g: SNMP GET command\n"
+              "                    -n: SNMP GETNEXT command\n"
+              "                    -s: SNMP SET command (<type> and <value> must be supplied)\n"
+              "           <oid>:   The object identifier\n"
+              "           <type>:  The type of value (integer, counter, gauge, timeticks,\n"
+              "                    ipaddress, objid or string)\n"
+              "           <value>: The new value\n";
+    std::fprintf(stderr, "%s\n\nUsage: %s <cmd> <oid> [ <type> <value> ]\n\n%s", config.title,
+                 config.programName, body);
 }
 
 bool parseArgs(const AgentConfig& config, int argc, char** argv, SnmpCommand* cmd, SnmpOid* oid,

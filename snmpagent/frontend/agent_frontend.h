@@ -25,7 +25,7 @@ struct AgentConfig {
     // With catchAll: called inside the catch block to name the exception for the log (it may
     // rethrow to tell types apart); null or a null result logs the generic message.
     const char* (*describeException)() = nullptr;
-    bool tabbedBanner = false;   // the usage lines laid out with tabs instead of blanks
+    bool bannerTabs = false;   // the usage banner's lines indented with tabs instead of blanks
 };
 
 // Held around the lookup and the answer of one request, after the arguments were read (an

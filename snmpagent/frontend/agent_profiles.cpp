@@ -7,8 +7,8 @@ namespace {
 using V = ArgsVariant;
 
 // One row per agent of the suite: banner, argument variant, identification, exception handler.
-// Fields: name, banner title, variant, identify, openLog, catchAll, logMalformedValue,
-// [describeException, tabbedBanner].
+// Fields: name, banner title, variant, identify, openLog, catchAll, logMalformedValue, and for
+// some the exception describer and tab-indented banner.
 const AgentConfig kAgents[] = {
     {"qvlanagent", "QVLANAGENT - QV Network Interface Card SNMP Agent", V::Standard, true, false, false, false},
     {"qvrevagent", "QVREVAGENT - QV Software Version SNMP Agent", V::Standard, false, true, true, false},
@@ -17,7 +17,7 @@ const AgentConfig kAgents[] = {
     {"qvalertcfgagent", "QVALERTCFGAGENT - QV Trap Configuration SNMP Agent", V::Standard, true, true, true, false},
     {"qvlogparseagent", "QVLOGPARSEAGENT - QV SEL Parse Log SNMP Agent", V::Standard, true, true, true, false},
     {"qvdisktagagent", "qvdisktagagent - QV Tattoo Drive SNMP Agent", V::Standard, true, true, true, false},
-    {"qvclimateagent", "QVCLIMATEAGENT - QV Environment SNMP Agent", V::SilentOneWord, true, false, false, false},
+    {"qvclimateagent", "QVCLIMATEAGENT - QV Environment SNMP Agent", V::SilentOneWord, true, false, false, false, nullptr, true},
     {"qvhostagent", "QVHOSTAGENT - QV System SNMP Agent", V::Standard, true, true, true, false},
     {"qvassetagent", "QVASSETAGENT - QV Entity SNMP Agent", V::Standard, true, true, true, false},
     {"qvmemagent", "qvmemagent - QV Velkarn DIMM SNMP Agent", V::Standard, false, true, true, false},
@@ -25,7 +25,7 @@ const AgentConfig kAgents[] = {
     {"qvloadagent", "QVLOADAGENT - QV Performance SNMP Agent", V::Standard, true, true, true, false},
     {"qvdeviceagent", "QVDEVICEAGENT - QV Device Entity Information SNMP Agent", V::WarningLevel, true, true, false, false},
     {"qveventagent", "QVEVENTAGENT - QV Event Log SNMP Agent", V::SilentOneWord, true, false, false, false},
-    {"qvrestartagent", "QVRESTARTAGENT - QV Automatic System Restart SNMP Agent", V::WarningLevel, true, true, false, true},
+    {"qvrestartagent", "QVRESTARTAGENT - QV Automatic System Restart SNMP Agent", V::WarningLevel, true, true, false, true, nullptr, true},
     {"qvlegacyagent", "QVLEGACYAGENT - QV Compatibility SNMP Agent", V::SilentJoined, false, false, false, false},
 };
 

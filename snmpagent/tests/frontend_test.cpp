@@ -131,6 +131,41 @@ TEST(Bin2AscTest, UpperCaseHexPairsBounded)
     EXPECT_EQ(std::string(bin2asc(big.data(), 2000)).size(), 1365u * 3);
 }
 
+TEST(UsageBannerTest, IndentedWithBlanksOrWithTabsPerAgent)
+{
+    const std::string blanks =
+        "QVLANAGENT - QV Network Interface Card SNMP Agent\n\n"
+        "Usage: qvlanagent <cmd> <oid> [ <type> <value> ]\n\n"
+        "Where:\n"
+        "           <cmd>:   The SNMP command\n"
+        "                    -g: SNMP GET command\n"
+        "                    -n: SNMP GETNEXT command\n"
+        "                    -s: SNMP SET command (<type> and <value> must be supplied)\n"
+        "           <oid>:   The object identifier\n"
+        "           <type>:  The type of value (integer, counter, gauge, timeticks,\n"
+        "                    ipaddress, objid or string)\n"
+        "           <value>: The new value\n";
+    const std::string tabs =
+        "QVCLIMATEAGENT - QV Environment SNMP Agent\n\n"
+        "Usage: qvclimateagent <cmd> <oid> [ <type> <value> ]\n\n"
+        "Where:\n"
+        "\t<cmd>:\tThe SNMP command\n"
+        "\t\t-g:\tSNMP GET command\n"
+        "\t\t-n:\tSNMP GETNEXT command\n"
+        "\t\t-s:\tSNMP SET command (<type> and <value> must be supplied)\n"
+        "\t<oid>:\tThe object identifier\n"
+        "\t<type>:\tThe type of value (integer, counter, gauge, timeticks,\n"
+        "\t\tipaddress, objid or string)\n"
+        "\t<value>:\tThe new value\n";
+    const std::pair<const char*, const std::string*> cases[] = {{"qvlanagent", &blanks},
+                                                                {"qvclimateagent", &tabs}};
+    for (const auto& [name, expected] : cases) {
+        testing::internal::CaptureStderr();
+        printUsage(*findAgentConfig(name));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), *expected) << name;
+    }
+}
+
 TEST(AgentConfigTest, EveryAgentOfTheSuiteHasItsRow)
 {
     const char* names[] = {"qvlanagent", "qvrevagent", "qvspaceagent", "qvslotagent",

@@ -1,49 +1,70 @@
 #include "env_sensor.h"
+#include "sensor.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstring>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
-// A sensor with a hand-made SDR, a fixed reading and recorded threshold writes.
+// A sensor with a hand-made SDR, a fixed reading and recorded threshold writes. Raw bytes are
+// converted, and written values turned back into raw bytes, by the library's own conversion.
 class FakeSensor : public CSensorExport {
 public:
     FakeSensor() { std::memset(&sdr, 0, sizeof sdr); }
     virtual ~FakeSensor() = default;
-    ErrorType GetReading(SensorReadingStruct* r) override { *r = reading; return readingResult; }
+    ErrorType GetReading(SensorReadingStruct* r) override
+    {
+        *r = reading;
+        if (bytes()[3] == 1) {   // analog readings of full records only: the union holds either
+            r->tAnalog.bRawReading = rawReading;
+            r->tAnalog.rConvertedReading = qv::bmc::rawToConverted(qv::bmc::conversionFactors(sdr), r->tAnalog.bRawReading);
+        }
+        return readingResult;
+    }
     ErrorType GetThresholdReading(ThresholdType t, GetThresholdReadingStruct* r) override
     {
-        r->rConvertedReading = thresholds[t];
+        r->bRawReading = rawThresholds[t];
+        r->rConvertedReading = qv::bmc::rawToConverted(qv::bmc::conversionFactors(sdr), r->bRawReading);
         return 0;
     }
     ErrorType SetThresholdValue(SetThresholdValueStruct v) override
     {
         writes.push_back(v);
-        thresholds[v.eThreshold] = v.rConvertedValue;
-        return 0;
+        return qv::bmc::convertedToRaw(qv::bmc::conversionFactors(sdr), v.rConvertedValue,
+                                       &rawThresholds[v.eThreshold]);
     }
     Sdr* GetSdr() override { return hasSdr ? &sdr : nullptr; }
     CIPMControllerExport* GetController() override { return nullptr; }
 
     uint8_t* bytes() { return reinterpret_cast<uint8_t*>(&sdr); }
-    // An IPMI 1.0 full record of a sensor type with M, B, K1 and the analog format.
-    void full10(int type, int m, int b = 0, int k1 = 0, uint8_t format = 0)
+    // An IPMI 1.0 full record of a sensor type with M, B, K1, the result exponent and the analog
+    // format.
+    void full10(int type, int m, int b = 0, int k1 = 0, uint8_t format = 0, int r = 0)
     {
         uint8_t* s = bytes();
         s[2] = 0x01; s[3] = 1; s[12] = static_cast<uint8_t>(type);
         s[20] = format;
         s[24] = static_cast<uint8_t>(m & 0xFF); s[25] = static_cast<uint8_t>((m >> 2) & 0xC0);
         s[26] = static_cast<uint8_t>(b & 0xFF); s[27] = static_cast<uint8_t>((b >> 2) & 0xC0);
-        s[29] = static_cast<uint8_t>(k1 & 0x0F);
+        s[29] = static_cast<uint8_t>((k1 & 0x0F) | ((r & 0x0F) << 4));
     }
 
     ::Sdr sdr;
     bool hasSdr = true;
     SensorReadingStruct reading{};
+    uint8_t rawReading = 0;
     ErrorType readingResult = 0;
-    double thresholds[6] = {};
+    uint8_t rawThresholds[6] = {};
     std::vector<SetThresholdValueStruct> writes;
 };
 
@@ -73,6 +94,84 @@ TEST(EnvSensorTest, ConversionCoversTenBitMSignedFormatsAndK1)
     EXPECT_EQ(CEnvSensor(&f).ConvertYToX(-2), 0xFE);
     f.full10(2, 63);
     EXPECT_EQ(CEnvSensor(&f).ConvertYToX(12033), 191);
+}
+
+// Readings and thresholds are the converted value times the kind's factor, truncated toward zero
+// from the exact value: never a binary fraction first.
+struct Factors { int type, m, b, k1, r; uint8_t format; };
+
+TEST(EnvSensorExactTest, ReadingAndThresholdOfOneRawByteAgree)
+{
+    struct Case { Factors f; uint8_t raw; int expected; };
+    const Case cases[] = {
+        {{2, 1, 0, 0, -2, 0x00}, 29, 29},             // 0.29 V exactly
+        {{4, 5, 460, 2, -2, 0x00}, 15, 460},          // 460.75 rpm truncated, not rounded
+        {{1, 1, 0, 0, 0, 0x00}, 38, 3800},            // 38 degrees
+        {{2, 63, 0, 0, -3, 0x00}, 191, 1203},         // 12.033 V
+        {{2, -3, 0, 0, -2, 0x00}, 10, -30},           // negative M
+        {{2, -3, 255, 0, -2, 0x00}, 18, 201},         // negative M with an offset
+        {{2, 7, 0, 0, -1, 0x80}, 0xFE, -140},         // two's complement
+        {{2, 2, 0, 0, 0, 0x40}, 0xFE, -200},          // one's complement: 0xFE is -1
+        {{4, 1, -5, -1, 0, 0x00}, 3, 2},              // 2.5 toward zero
+        {{4, 1, -5, -1, 0, 0x00}, 0, 0},              // -0.5 toward zero
+        {{2, 1, 0, 0, -2, 0xC0}, 29, 0},              // no analog reading
+        {{2, 511, 511, 7, 7, 0x00}, 255, 2147483647}, // beyond an int: the largest
+    };
+    for (const Case& c : cases) {
+        FakeSensor f;
+        f.full10(c.f.type, c.f.m, c.f.b, c.f.k1, c.f.format, c.f.r);
+        f.rawReading = c.raw;
+        f.rawThresholds[ThresholdType_UC] = c.raw;
+        CEnvSensor s(&f);
+        const int reading = c.f.type == SENSOR_VOLTAGE       ? CEnvVoltageSensor(&f).GetLevel()
+                            : c.f.type == SENSOR_TEMPERATURE ? CEnvTemperatureSensor(&f).GetReading()
+                                                             : CEnvFanSensor(&f).GetReading();
+        EXPECT_EQ(reading, c.expected) << "M " << c.f.m << " raw " << int(c.raw);
+        EXPECT_EQ(s.GetUpperCritical(), c.expected) << "M " << c.f.m << " raw " << int(c.raw);
+    }
+}
+
+TEST(EnvSensorExactTest, SetWritesTheByteOfTheConversionBackAndGetReadsItsValue)
+{
+    struct Case { Factors f; long set; int raw; int get; };
+    const Case cases[] = {
+        {{2, 1, 0, 0, -2, 0x00}, 29, 29, 29},          // 0.29 V lands on its own byte
+        {{2, 2, 0, 0, -2, 0x00}, 29, 14, 28},          // 14.5 steps: truncated
+        {{2, 63, 0, 0, -3, 0x00}, 1203, 190, 1197},    // 190.95 steps
+        {{2, -2, 0, 0, -2, 0x00}, -29, 14, -28},       // negative M
+        {{2, -3, 255, 0, -2, 0x00}, 200, 18, 201},     // negative M with an offset: 18.33 steps
+        {{2, 7, 0, 0, -1, 0x80}, -145, 0xFE, -140},    // two's complement, -2.07 steps
+        {{2, 2, 0, 0, 0, 0x40}, -250, 0xFE, -200},     // one's complement, -1.25 steps
+        {{1, 1, 0, 0, 0, 0x00}, 2345, 23, 2300},       // 23.45 degrees
+    };
+    for (const Case& c : cases) {
+        FakeSensor f;
+        f.full10(c.f.type, c.f.m, c.f.b, c.f.k1, c.f.format, c.f.r);
+        uint8_t* s = f.bytes();
+        s[19] = THRESHOLD_UC;
+        const bool signedFormat = c.f.format != 0;
+        s[34] = signedFormat ? 0x7F : 255;   // maximum and minimum: the whole range
+        s[35] = signedFormat ? 0x80 : 0;
+        CEnvSensor sensor(&f);
+        SCOPED_TRACE(testing::Message() << "M " << c.f.m << " set " << c.set);
+        ASSERT_TRUE(sensor.SetUpperCritical(c.set));
+        EXPECT_EQ(f.rawThresholds[ThresholdType_UC], c.raw);
+        EXPECT_EQ(sensor.GetUpperCritical(), c.get);
+    }
+}
+
+TEST(EnvSensorExactTest, ValueNoByteCanHoldIsRefusedNotWrapped)
+{
+    FakeSensor f;
+    f.full10(2, 1, 0, 0, 0x00, -3);   // 0.001 V per step; the limits are checked in steps
+    uint8_t* s = f.bytes();
+    s[19] = THRESHOLD_UC;
+    s[34] = 255;
+    CEnvSensor sensor(&f);
+    EXPECT_TRUE(sensor.SetUpperCritical(25));    // 0.25 V: step 250
+    EXPECT_FALSE(sensor.SetUpperCritical(26));   // step 260 is no byte
+    EXPECT_EQ(f.writes.size(), 1u);
+    EXPECT_EQ(sensor.GetUpperCritical(), 25);
 }
 
 TEST(EnvSensorTest, FieldPositionsFollowVersionAndRecordType)
@@ -154,8 +253,8 @@ TEST(EnvSensorTest, ScalingPerSensorKind)
     t.full10(1, 1);
     uint8_t* s = t.bytes();
     s[31] = 35; s[34] = 120; s[25] |= 0x05; s[28] = 0x54; s[27] |= 0x03;
-    t.reading.tAnalog.rConvertedReading = 38.0;
-    t.thresholds[ThresholdType_UNC] = 55.0;
+    t.rawReading = 38;
+    t.rawThresholds[ThresholdType_UNC] = 55;
     CEnvTemperatureSensor temp(&t);
     EXPECT_EQ(temp.GetReading(), 3800);
     EXPECT_EQ(temp.GetNominalReading(), 350);
@@ -168,8 +267,8 @@ TEST(EnvSensorTest, ScalingPerSensorKind)
     FakeSensor fan;
     fan.full10(4, 30);
     fan.bytes()[31] = 100;
-    fan.reading.tAnalog.rConvertedReading = 2880.0;
-    fan.thresholds[ThresholdType_LC] = 600.0;
+    fan.rawReading = 96;
+    fan.rawThresholds[ThresholdType_LC] = 20;
     CEnvFanSensor fs(&fan);
     EXPECT_EQ(fs.GetReading(), 2880);
     EXPECT_EQ(fs.GetNominalReading(), 3000);
@@ -181,14 +280,14 @@ class ThresholdWriteTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        f.full10(2, 6);
+        f.full10(2, 6, 0, 0, 0, -2);   // 0.06 V per step
         uint8_t* s = f.bytes();
         s[34] = 255; s[35] = 0;      // maximum 1530, minimum 0
         s[19] = 0x1B;                // settable: LNC, LC, UNC, UC
-        f.thresholds[ThresholdType_LC] = 10.20;
-        f.thresholds[ThresholdType_LNC] = 10.80;
-        f.thresholds[ThresholdType_UNC] = 12.60;
-        f.thresholds[ThresholdType_UC] = 13.20;
+        f.rawThresholds[ThresholdType_LC] = 170;    // 10.20 V
+        f.rawThresholds[ThresholdType_LNC] = 180;   // 10.80 V
+        f.rawThresholds[ThresholdType_UNC] = 210;   // 12.60 V
+        f.rawThresholds[ThresholdType_UC] = 220;    // 13.20 V
     }
     FakeSensor f;
     CEnvVoltageSensor v{&f};
@@ -199,7 +298,7 @@ TEST_F(ThresholdWriteTest, SetHandsTheRealValueAndReadsBack)
     ASSERT_TRUE(v.SetLowerNonCritical(1134));
     ASSERT_EQ(f.writes.size(), 1u);
     EXPECT_EQ(f.writes[0].eThreshold, ThresholdType_LNC);
-    EXPECT_DOUBLE_EQ(f.writes[0].rConvertedValue, 11.34);
+    EXPECT_EQ(f.rawThresholds[ThresholdType_LNC], 189);   // 11.34 V is 189 steps of 0.06 V
     EXPECT_EQ(v.GetLowerNonCritical(), 1134);
 }
 
@@ -231,6 +330,78 @@ TEST_F(ThresholdWriteTest, HysteresisChecksByTheSignOfM)
     EXPECT_TRUE(v.CheckThreshold(THRESHOLD_LNC, 123456));
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("FAIL:Hysterisis cannot be negative\n"), std::string::npos);
+}
+
+// Standard output pointed at a pipe for the life of the object.
+class StdoutToPipe {
+public:
+    StdoutToPipe()
+    {
+        std::fflush(stdout);
+        EXPECT_EQ(pipe(ends_), 0);
+        fcntl(ends_[0], F_SETFL, O_NONBLOCK);
+        saved_ = dup(STDOUT_FILENO);
+        dup2(ends_[1], STDOUT_FILENO);
+    }
+    ~StdoutToPipe()
+    {
+        dup2(saved_, STDOUT_FILENO);
+        close(saved_);
+        close(ends_[0]);
+        close(ends_[1]);
+    }
+    // What reached the pipe so far, without flushing anything.
+    std::string drain()
+    {
+        std::string text;
+        char buffer[4096];
+        for (ssize_t n; (n = read(ends_[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
+        return text;
+    }
+    // Fills the pipe to the last byte; a later write to it would wait (the write end blocks).
+    void fill()
+    {
+        fcntl(ends_[1], F_SETFL, O_NONBLOCK);
+        const std::string block(4096, 'x');
+        while (write(ends_[1], block.data(), block.size()) > 0) {
+        }
+        while (write(ends_[1], "x", 1) > 0) {
+        }
+        fcntl(ends_[1], F_SETFL, 0);
+    }
+
+private:
+    int ends_[2] = {-1, -1};
+    int saved_ = -1;
+};
+
+TEST_F(ThresholdWriteTest, CheckMessagesReachStandardOutputAtOnce)
+{
+    StdoutToPipe out;
+    EXPECT_FALSE(v.SetLowerNonCritical(2000));
+    EXPECT_FALSE(v.SetUpperCritical(1250));
+    EXPECT_EQ(out.drain(), "CheckThreshold() - Threshold Value Outside Max/Min\n"
+                           "CheckThreshold() - Positive UC Threshold Value > UNR or < UNC\n");
+}
+
+TEST_F(ThresholdWriteTest, FullStandardOutputNeverHoldsTheServiceUp)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        StdoutToPipe out;
+        out.fill();
+        for (int i = 0; i < 1000; ++i) (void)v.SetLowerNonCritical(2000);
+        _exit(f.writes.empty() ? 0 : 1);
+    }
+    int status = -1;
+    for (int waited = 0; waited < 10000 && waitpid(child, &status, WNOHANG) == 0; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!WIFEXITED(status)) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        FAIL() << "the checks waited on a full standard output";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 } // namespace

@@ -26,25 +26,31 @@ struct Row {
     int values[21];
 };
 
-// Default scenario. Only the baseboard controller's SDR repository lists sensors (the satellites'
-// own records are not in it), so each table has one row. Limits (columns 8-11, 18, 21-22) and
+// Default scenario. The baseboard controller's SDR repository lists its own sensors and those of
+// the power supply's controller (0x22), in that order. Limits (columns 8-11, 18, 21-22) and
 // nominal values are M times the raw byte without the result exponent; readings and thresholds
-// go through the library, which applies it, and are then given in hundredths (volts, degrees,
-// thresholds rounded to the nearest) or units (fans). Absent thresholds read 0; the simulator's
-// defaults are normal max = max = 255, min 0, hysteresis 2.
+// apply it as the library does, and are then given in hundredths (volts, degrees) or units
+// (fans), truncated toward zero. Absent thresholds read 0; the simulator's defaults are normal
+// max = max = 255, min 0, hysteresis 2.
 const std::vector<Row> kVoltageRows = {
     // Baseboard 12V: M 63, R -3, entity 7 (location 2), OEM 0 (description 7), reading 191.
     {{2, 2, 7, 3, 1203, 190 * 63, 255 * 63, 0, 255 * 63, 0,
-      1121, 1279, 1071, 1323, 0, 0,   // LNC 178, UNC 203, LC 170, UC 210 times 0.063 V
+      1121, 1278, 1071, 1323, 0, 0,   // LNC 178, UNC 203, LC 170, UC 210 times 0.063 V
       630, 0, 0, 2 * 63, 2 * 63}},
+    // PSU1 5V: M 26, R -3, entity 10 (location 11), reading 193 (5.018 V), LC 180, UC 205.
+    {{2, 11, 7, 3, 501, 192 * 26, 255 * 26, 0, 255 * 26, 0, 0, 0, 468, 533, 0, 0, 260, 0, 0, 2 * 26, 2 * 26}},
 };
 const std::vector<Row> kTemperatureRows = {
     // Baseboard Temp: M 1, reading 38, nominal 35 (tenths), limits in tenths.
     {{1, 2, 2, 3, 3800, 350, 2550, 0, 2550, 0, 500, 5500, 0, 6500, 0, 7500, 100, 0, 0, 2, 2}},
+    // PSU1 Temp: M 1, entity 10, reading 42, nominal 40, UNC 60, UC 70, UNR 80.
+    {{1, 11, 2, 3, 4200, 400, 2550, 0, 2550, 0, 0, 6000, 0, 7000, 0, 8000, 100, 0, 0, 2, 2}},
 };
 const std::vector<Row> kFanRows = {
     // CPU Fan: M 30, entity 29 (location 2), reading 96, nominal 100, LNC 30, LC 20.
     {{4, 2, 2, 3, 96 * 30, 100 * 30, 255 * 30, 0, 255 * 30, 0, 900, 0, 600, 0, 0, 0, 0, 0, 0, 60, 60}},
+    // PSU1 Fan: M 30, entity 10, reading 90, nominal 100, LNC 30, LC 20.
+    {{4, 11, 2, 3, 90 * 30, 100 * 30, 255 * 30, 0, 255 * 30, 0, 900, 0, 600, 0, 0, 0, 0, 0, 0, 60, 60}},
 };
 
 std::string integerLine(const std::string& oid, int value)
@@ -164,7 +170,7 @@ TEST_F(ClimateRoadE2E, ThresholdSetReachesTheControllerAndOutOfRangeSetsAreRefus
         EXPECT_EQ(controllerLnc(kBaseboard12VNumber), 180) << c.why;
     }
     // A row the service does not have is refused too.
-    r = snmpd->set(std::string(kVoltageLnc) + ".2", "i", "1134");
+    r = snmpd->set(std::string(kVoltageLnc) + ".3", "i", "1134");
     EXPECT_NE(r.exitCode, 0) << r.out;
     EXPECT_EQ(snmpd->getNext(std::string(kVoltageLnc) + ".0").out, integerLine(row1, 1134));
 }

@@ -1,6 +1,8 @@
 // Editing the trap destination file: the line rules, the host check, the lock and the agent's SETs.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +11,7 @@
 #include "registry.h"
 #include "temp_root.h"
 #include "trap_destination_file.h"
+#include "trap_host.h"
 
 using namespace qv::inventory;
 
@@ -38,24 +41,27 @@ TEST(TrapDestinationEdit, RemoveDropsTheHostsLinesAndBlankOnes)
 
 TEST(TrapDestinationEdit, OnlyPlainHostNamesAreAccepted)
 {
-    for (const char* good : {"nms1", "10.0.0.7", "fe80::1", "mgr-2.example_a", "A"})
-        EXPECT_TRUE(isPlainHostName(good)) << good;
+    for (const char* good : {"nms1", "10.0.0.7", "fe80::1", "::1", "mgr-2.example_a", "A"})
+        EXPECT_TRUE(trapsend::isTrapHost(good)) << good;
     for (const std::string& bad : {std::string(""), std::string("a b"), std::string("x;reboot"),
                                   std::string("$(id)"), std::string("h'q"), std::string("a\nb"),
-                                  std::string("a\0b", 3), std::string(256, 'a')})
-        EXPECT_FALSE(isPlainHostName(bad)) << bad;
-    EXPECT_TRUE(isPlainHostName(std::string(255, 'a')));
+                                  std::string("a\0b", 3), std::string(256, 'a'), std::string("-f"),
+                                  std::string(".x"), std::string("a:b"), std::string("fe80::1%eth0")})
+        EXPECT_FALSE(trapsend::isTrapHost(bad)) << bad;
+    EXPECT_TRUE(trapsend::isTrapHost(std::string(255, 'a')));
 }
 
 TEST(FileLockerTest, SecondLockerFailsAtOnceAndTheLockEndsWithTheLocker)
 {
     qv::test::TempRoot root;
-    const std::string path = root.at("/var/qvserver/qvtraps.lck");
+    root.writeFile(kTrapDestinationFile, "nms0\n");
+    const std::string file = root.at(kTrapDestinationFile);
+    const std::string path = root.at(kTrapDestinationLock);
     auto lockInChild = [&] {
         const pid_t pid = fork();
         if (pid == 0) {
             try {
-                FileLocker other(path);
+                FileLocker other(file, path);
                 _exit(other.lock() ? 0 : 1);
             } catch (const LockError&) {
                 _exit(2);
@@ -66,19 +72,27 @@ TEST(FileLockerTest, SecondLockerFailsAtOnceAndTheLockEndsWithTheLocker)
         return WEXITSTATUS(status);
     };
     {
-        FileLocker locker(path);
+        FileLocker locker(file, path);
         ASSERT_TRUE(locker.lock());
         EXPECT_TRUE(locker.lock());
+        EXPECT_EQ(lockInChild(), 2);
+        // A new file renamed over the guarded one leaves the lock in place.
+        root.writeFile("/usr/qvserver/etc/new.cfg", "nms1\n");
+        ASSERT_EQ(rename(root.at("/usr/qvserver/etc/new.cfg").c_str(), file.c_str()), 0);
         EXPECT_EQ(lockInChild(), 2);
     }
     EXPECT_EQ(lockInChild(), 0);
 
-    FileLocker nowhere(root.at("/missing/dir/x.lck"));
-    try {
-        nowhere.lock();
-        FAIL() << "locked a file that cannot exist";
-    } catch (const LockError& e) {
-        EXPECT_EQ(e.getErrorMessage(), "FileLocker::lock(): unable to open file " + root.at("/missing/dir/x.lck"));
+    // The guarded file must exist: it is opened, never created, and its own name is reported.
+    for (const std::string& missing : {root.at("/usr/qvserver/etc/none.cfg"), root.at("/missing/dir/x.cfg")}) {
+        FileLocker nowhere(missing, path);
+        try {
+            nowhere.lock();
+            ADD_FAILURE() << "locked a file that does not exist: " << missing;
+        } catch (const LockError& e) {
+            EXPECT_EQ(e.getErrorMessage(), "FileLocker::lock(): unable to open file " + missing);
+        }
+        EXPECT_FALSE(std::filesystem::exists(missing));
     }
 }
 
@@ -127,10 +141,14 @@ TEST_F(TrapConfigAgent, RefusedSetsLeaveTheFileAlone)
     }
 }
 
-TEST_F(TrapConfigAgent, WithoutTheFileAddingFailsAndCreatesNothing)
+TEST_F(TrapConfigAgent, WithoutTheFileAddingFailsAtTheLockAndCreatesNothing)
 {
+    const std::string log = root.at("/agent.log");
+    qv::test::ScopedEnv logFile("QV_LOG_FILE", log.c_str());
     EXPECT_EQ(set("2", "nms1").out, "wrong-value\n");
     EXPECT_FALSE(root.exists(kTrapDestinationFile));
+    EXPECT_EQ(qv::test::readWholeFile(log),
+              "qvalertcfgagent: FileLocker::lock(): unable to open file " + root.at(kTrapDestinationFile) + "\n");
 }
 
 TEST_F(TrapConfigAgent, ReadsOfTheObjects)

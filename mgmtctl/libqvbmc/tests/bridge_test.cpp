@@ -127,6 +127,40 @@ TEST_P(BridgeTest, SatelliteCompletionCodeReachesTheCaller)
     EXPECT_EQ(c->GetSelInfo().Ver10.completionCode, 0);
 }
 
+int pausesMade = 0;
+
+TEST_P(BridgeTest, RequestBeyondTheDirectLimitIsRefusedAtOnce)
+{
+    startWith(busScenario(GetParam()));
+    CIPMBaseControllerExport* base = CreateIPMBaseController(5, 500, 50, 3, 10);
+    ASSERT_NE(base, nullptr);
+    qv::mgmtctl::setPauseHookForTests([](int) { ++pausesMade; });
+    // Header, command and checksum around the data: 7 bytes; one more goes ahead of the message
+    // in the direct command that carries it, which may hold 26 data bytes.
+    struct Case { int requestLength; bool sent; };
+    for (const Case c : {Case{26, false}, Case{39, false}, Case{25, true}}) {
+        sim_.clearJournal();
+        pausesMade = 0;
+        ImbI2cRequest request{};
+        request.rsSA = 0x22;
+        request.netFn = 0x06;
+        request.command = 0x01;
+        ImbI2cResponse response{};
+        int length = sizeof response;
+        std::string message;
+        const unsigned code = codeOf(
+            [&] { base->SendReceiveExternalIPMIMessage(request, c.requestLength, &response, &length); },
+            &message);
+        SCOPED_TRACE(c.requestLength);
+        EXPECT_EQ(busWrites().empty(), !c.sent);
+        if (c.sent) continue;   // the satellite's view of the padded request does not matter here
+        EXPECT_EQ(code, 0xA0010000u);
+        EXPECT_EQ(message, "Request Command Data Length is invalid");
+        EXPECT_EQ(pausesMade, 0);
+    }
+    DestroyIPMBaseController(base);
+}
+
 TEST_P(BridgeTest, PackageProbeBroadcastsGetDeviceId)
 {
     startWith(busScenario(GetParam()));

@@ -105,6 +105,14 @@ TEST_F(IpmitoolCrossCheck, ThresholdSensorReadingsAndThresholdsAgree)
     }
     // ipmitool's columns in our threshold order LNC, LC, LNR, UNC, UC, UNR.
     const int column[6] = {6, 5, 4, 7, 8, 9};
+    // The repository also lists the satellites' sensors; ipmitool's dummy interface does not
+    // bridge, so only the baseboard's own are compared and the others are merely listed.
+    int satelliteRows = 0;
+    for (int p = 1; p < system_->GetPackageCount(); ++p)
+        for (int i = 0; i < system_->GetPackage(p)->GetSensorCount(); ++i) {
+            const Sdr* record = system_->GetPackage(p)->GetSensor(i)->GetSdr();
+            if (record->recordType == 1 && rows.count(sensorName(record))) ++satelliteRows;
+        }
     int compared = 0;
     for (int i = 0; i < baseboard_->GetSensorCount(); ++i) {
         CSensorExport* sensor = baseboard_->GetSensor(i);
@@ -128,7 +136,7 @@ TEST_F(IpmitoolCrossCheck, ThresholdSensorReadingsAndThresholdsAgree)
         }
         ++compared;
     }
-    EXPECT_EQ(compared, static_cast<int>(rows.size()));
+    EXPECT_EQ(compared + satelliteRows, static_cast<int>(rows.size()));
     EXPECT_GE(compared, 3);
 }
 

@@ -32,7 +32,7 @@ TEST_F(SystemTest, ScanFindsBaseboardFirstThenSatellitesInAddressOrder)
     EXPECT_EQ(system->GetPackage(3), nullptr);
     EXPECT_EQ(system->GetSdr(-1), nullptr);
     EXPECT_EQ(system->GetSdr(system->GetSdrCount()), nullptr);
-    EXPECT_EQ(system->GetSdrCount(), 7);
+    EXPECT_EQ(system->GetSdrCount(), 10);
     EXPECT_EQ(system->GetSelEntryCount(), static_cast<int>(defaultScenario()["bmc"]["sel"].size()));
     // Every even slave address but the baseboard's own is probed on the bus once.
     std::set<int> probed;
@@ -59,10 +59,12 @@ TEST_F(SystemTest, ScanFindsBaseboardFirstThenSatellitesInAddressOrder)
     ASSERT_EQ(baseboard->GetSensor(1)->GetThresholdReading(ThresholdType_UC, &threshold), 0u);
     EXPECT_EQ(threshold.bRawReading, 206);
 
-    // Sensors come from the baseboard's repository only; a satellite's own record reads across
-    // the bus through the satellite's controller.
+    // Sensors come from the baseboard's repository only (it lists the power supply's three), and
+    // a satellite's record reads across the bus through the satellite's controller.
     CIPMPackageExport* power = system->GetPackage(1);
-    EXPECT_EQ(power->GetSensorCount(), 0);
+    ASSERT_EQ(power->GetSensorCount(), 3);
+    ASSERT_EQ(power->GetSensor(0)->GetReading(&reading), 0u);
+    EXPECT_DOUBLE_EQ(reading.tAnalog.rConvertedReading, 42.0);
     Sdr record{};
     const auto bytes = sim_.satelliteSdrEntries(0x22).at(0).bytes;
     memcpy(&record, bytes.data(), std::min(bytes.size(), sizeof record));

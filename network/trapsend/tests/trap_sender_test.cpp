@@ -85,7 +85,9 @@ TEST_F(TrapSender, DestinationFileDefaultsCommentsAndInvalidLines)
                       "epsilon pub\x01lic 162\n"
                       "#" + std::string(700, 'x') + " zeta\n"
                       "   \r\n"
-                      "10.0.0.7 public 65535\n");
+                      "10.0.0.7 public 65535\n"
+                      "::1 public 1162\n"
+                      "a:b public 162\n");
     parse_trap_notification_file();
     struct Expected {
         const char* host;
@@ -94,9 +96,10 @@ TEST_F(TrapSender, DestinationFileDefaultsCommentsAndInvalidLines)
     } expected[] = {{"alpha", "mantle", "162"},
                     {"beta", "private", "162"},
                     {"gamma", "public", "1162"},
-                    {"10.0.0.7", "public", "65535"}};
+                    {"10.0.0.7", "public", "65535"},
+                    {"::1", "public", "1162"}};
     // "  # not a comment" is a line of three words whose host "#" is refused.
-    ASSERT_EQ(notifies.size(), 4u);
+    ASSERT_EQ(notifies.size(), 5u);
     const Expected* e = expected;
     for (const NotifyEntry& entry : notifies) {
         EXPECT_EQ(entry.host, e->host);
@@ -107,7 +110,7 @@ TEST_F(TrapSender, DestinationFileDefaultsCommentsAndInvalidLines)
     const std::string log = logText();
     EXPECT_NE(log.find("Parser error in configuration file (line 2)"), std::string::npos);
     EXPECT_NE(log.find("Parser error in configuration file (line 13)"), std::string::npos);
-    for (int line : {6, 7, 8, 9, 10, 11}) {
+    for (int line : {6, 7, 8, 9, 10, 11, 16}) {
         EXPECT_NE(log.find("Invalid trap destination in configuration file (line " +
                            std::to_string(line) + ")"),
                   std::string::npos)
@@ -146,6 +149,17 @@ TEST_F(TrapSender, ArgumentVectorCarriesValuesWhole)
     const auto recorded = calls();
     ASSERT_EQ(recorded.size(), 1u);
     EXPECT_EQ(recorded[0], expected);
+}
+
+TEST_F(TrapSender, Ipv6LiteralIsAddressedInItsOwnForm)
+{
+    writeDestinations("fe80::1 secret 1162\nnms1 secret 162\n");
+    parse_trap_notification_file();
+    send_trap(".1.3.6.1.4.1.93071.2.23", ".1.3.6.1.4.1.93071.2.23", 6, 16386, 0, nullptr);
+    const auto recorded = calls();
+    ASSERT_EQ(recorded.size(), 2u);
+    EXPECT_EQ(recorded[0].at(5), "udp6:[fe80::1]:1162");
+    EXPECT_EQ(recorded[1].at(5), "nms1:162");
 }
 
 TEST_F(TrapSender, FailingDestinationDoesNotStopTheOthers)

@@ -40,6 +40,16 @@ TEST(ProcessLock, ASecondOpenAndCloseNeverDropsAHeldLock)
     EXPECT_EQ(qv::lockFileClose(fd), 0);
 }
 
+TEST(ProcessLock, AcquireTriesAtEveryPollUpToAndIncludingTheTimeOut)
+{
+    struct Case { unsigned timeoutMs, pollMs; unsigned long long tries; };
+    const Case cases[] = {{0, 10, 1},       {9, 10, 1},      {10, 10, 2},       {25, 10, 3},
+                          {10000, 10, 1001}, {120000, 10, 12001}, {4294967295u, 1, 4294967296ULL},
+                          {50, 0, 1}};
+    for (const Case& c : cases)
+        EXPECT_EQ(qv::lockFileTries(c.timeoutMs, c.pollMs), c.tries) << c.timeoutMs << "/" << c.pollMs;
+}
+
 TEST(ProcessLock, AcquireTimesOutWhileAnotherProcessHoldsIt)
 {
     qv::test::TempRoot root;

@@ -8,6 +8,22 @@
 #include <sys/un.h>
 #include <syslog.h>
 
+namespace {
+struct OpenlogCall {
+    std::string ident;
+    int option = -1;
+    int facility = -1;
+};
+OpenlogCall lastOpenlog;
+} // namespace
+
+// Stands in for the C library's openlog in this test program, so that its arguments can be seen
+// (and nothing reaches the machine's syslog).
+extern "C" void openlog(const char* ident, int option, int facility) noexcept
+{
+    lastOpenlog = {ident != nullptr ? ident : "", option, facility};
+}
+
 TEST(SandboxPath, ResolvesFixedPathsBelowTheRoot)
 {
     qv::test::TempRoot root;
@@ -44,4 +60,14 @@ TEST(LogSink, WritesIdentifiedLinesToTheTestFile)
     std::stringstream text;
     text << in.rdbuf();
     EXPECT_EQ(text.str(), "unit: first\nunit: second\n");
+}
+
+TEST(LogSink, OpensSyslogWithTheNameAndFacilityAndNoOptions)
+{
+    qv::test::ScopedEnv env("QV_LOG_FILE", nullptr);
+    lastOpenlog = {};
+    qv::logOpen("qvclimated", LOG_DAEMON);
+    EXPECT_EQ(lastOpenlog.ident, "qvclimated");
+    EXPECT_EQ(lastOpenlog.option, 0);   // no process id in every line
+    EXPECT_EQ(lastOpenlog.facility, LOG_DAEMON);
 }
