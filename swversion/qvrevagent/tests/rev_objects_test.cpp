@@ -10,6 +10,7 @@
 #include "tokenizer.h"
 #include "process_lock.h"
 #include "registry.h"
+#include "rev_fields.h"
 #include "rev_objects.h"
 #include "sandbox_path.h"
 #include "scan_service_signal.h"
