@@ -53,6 +53,16 @@ TEXT_SEEDS = {
                          b"eth0 hwaddr=00:60:b0:0a:1b:2c io=0x1000 irq=11 dma=0 mem=0xfebff000 flags=4419\n\x00"
                          b"2.2.14-5.0\n",
                          b"\x01alias eth0 missing\n\x00\x00eth1 hwaddr=zz\n\x002.4\n"],
+    "fuzz_swa_list": [b"qvrevscand\x00MNGSW\nqvrevscand  scanning service\nqvclimated\n*\n"
+                      b"AGENTS qvrevagent\n  qvclimateagent *\nSCSI\naic7xxx.o  adapter\n\nsym53c8xx.o\n*\n"
+                      b"DAC\nmegaraid.o\n* end\nNIC\ne100.o\neepro100.o",
+                      b"qvb\x00x AGENTS qva qvb", b"\x00 MNGSW\r\nqva\r\n* \nSCSI \t\r\n a.o\r\n"],
+    "fuzz_rev_records": [b"\x02qvrevagent;52410;101 3 14 17 2 300;4;1;A.01.02;Agent;",
+                         b"\x04qvx;;101 3 14;4;2;A.01;Daemon;",
+                         b"\x06QV Velkarn SNMP Agents,,,,1,A.01.02,3/14/2001 17:02,1",
+                         b"\x02aic7xxx.o,1234,9/9/2001 01:46,4,2,1234 9/9/2001 01:46,3/15/2001 08:05,3",
+                         b"\x05a-very-long-module-name.o,5,1/2/2003 04:05:06.0,4,3,2.4.2,",
+                         b"\x01System BIOS,1,1.00.07,System BIOS", b"\x00m.o,,,,"],
     "fuzz_trap_destinations": ["localhost public 162\n# comment\nbeta  private\n  # not a comment\n"
                                "delta public 0\ndelta public 70000\n   \r\n10.0.0.7 public 65535\n",
                                "-oops public 162\nhost;rm community 1\n"],

@@ -1,0 +1,4 @@
+// qvrevscand: the version scanning service.
+#include "scan_service.h"
+
+int main() { return runScanService(); }
