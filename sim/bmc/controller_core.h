@@ -70,6 +70,7 @@ struct RecordStore {
     uint32_t eraseTime = 0;
     uint16_t capacityBytes = 0;
     size_t recordUnit = 16;
+    bool idsRestartAfterClear = false;   // some controllers number from 1 again after a clear
     // Partial add in progress: the id it will get and the bytes so far.
     std::optional<std::pair<uint16_t, Bytes>> pending;
 

@@ -122,6 +122,8 @@ Bytes clearRepository(RecordStore& store, const Bytes& d, uint32_t now) {
     if (d[5] == kEraseInitiate) {
         store.records.clear();
         store.pending.reset();
+        if (store.idsRestartAfterClear)
+            store.nextId = 1;
         store.eraseTime = now;
         store.reservation = 0;
     }

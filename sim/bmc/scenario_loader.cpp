@@ -49,6 +49,7 @@ void loadI2cDevice(const json& j, std::map<uint8_t, I2cDevice>& devices, std::ma
 }
 
 constexpr uint8_t kOwnAddress = 0x20;
+constexpr uint32_t kSelRecordBytes = 16;
 } // namespace
 
 void ControllerCore::loadScenario(const json& scenario) {
@@ -91,6 +92,13 @@ void ControllerCore::loadScenario(const json& scenario) {
         if (!s.value("scanning", true))
             sensor.eventFlags &= static_cast<uint8_t>(~0x40);
     }
+    if (j.contains("selCapacity")) {
+        uint32_t records = numberFromJson(j["selCapacity"]);
+        if (records > 0xFFFF / kSelRecordBytes)
+            throw std::invalid_argument("selCapacity out of range");
+        sel.capacityBytes = static_cast<uint16_t>(records * kSelRecordBytes);
+    }
+    sel.idsRestartAfterClear = j.value("selIdsRestartAfterClear", false);
     for (const auto& e : j.value("sel", json::array()))
         sel.add(encodeSelEntry(e));
     if (j.contains("fru")) {
@@ -137,6 +145,8 @@ void ControllerCore::loadScenario(const json& scenario) {
     if (j.contains("clock"))
         clock.set(numberFromJson(j["clock"]));
     sel.addTime = sdr.addTime = clock.nowSeconds();
+    // the raw value as the controller keeps it: 0 and 0xFFFFFFFF both mean "never" to some
+    setIf(j, "selEraseTime", sel.eraseTime);
     for (uint8_t address : ipmb.addresses())
         ipmb.satellite(address)->clock = clock;
 }

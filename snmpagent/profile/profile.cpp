@@ -156,31 +156,25 @@ int GetPrivateProfileInt(const char* lpszSection, const char* lpszEntry, int iDe
     return static_cast<int>(std::strtol(buffer, nullptr, 10));
 }
 
-int WritePrivateProfileString(const char* lpszSection, const char* lpszEntry,
-                              const char* lpszString, const char* lpszFilename)
+namespace {
+
+// Sets `entry`=`value` in the section of an INI text, as WritePrivateProfileString describes.
+void setEntryInText(std::string& text, const char* section, const char* entry, const char* value)
 {
-    if (lpszSection == nullptr || lpszEntry == nullptr || lpszString == nullptr ||
-        lpszFilename == nullptr)
-        return 0;
-    std::string text;
-    if (!readWholeFile(lpszFilename, text)) {
-        if (errno != ENOENT) return 0;
-        text.clear();
-    }
-    const std::string line = std::string(lpszEntry) + "=" + lpszString;
+    const std::string line = std::string(entry) + "=" + value;
     // A file whose last line lacks '\n' gets one, so nothing new is glued onto that line.
     auto onNewLine = [](const std::string& s, size_t at) {
         return (at > 0 && s[at - 1] != '\n') ? std::string("\n") : std::string();
     };
 
-    if (const char* header = FindSectionHeader(text.c_str(), lpszSection);
+    if (const char* header = FindSectionHeader(text.c_str(), section);
         header != nullptr && std::strchr(header, '\n') == nullptr)
         text += '\n';   // a header that ends the file still owns the entries written after it
 
     const char* base = text.c_str();
-    const char* lineEnd = text.empty() ? nullptr : sectionLineEnd(base, lpszSection);
+    const char* lineEnd = text.empty() ? nullptr : sectionLineEnd(base, section);
     if (lineEnd != nullptr) {
-        const EntrySearch found = searchEntry(lineEnd, lpszEntry);
+        const EntrySearch found = searchEntry(lineEnd, entry);
         if (found.entryLine != nullptr) {
             const size_t start = static_cast<size_t>(found.entryLine - base);
             size_t end = text.find('\n', start);
@@ -193,7 +187,28 @@ int WritePrivateProfileString(const char* lpszSection, const char* lpszEntry,
             text.insert(at, onNewLine(text, at) + line + "\n");
         }
     } else {
-        text += onNewLine(text, text.size()) + "[" + lpszSection + "]\n" + line + "\n";
+        text += onNewLine(text, text.size()) + "[" + section + "]\n" + line + "\n";
     }
+}
+
+} // namespace
+
+int WritePrivateProfileEntries(const char* lpszSection, const std::vector<ProfileEntry>& entries,
+                               const char* lpszFilename)
+{
+    if (lpszSection == nullptr || lpszFilename == nullptr) return 0;
+    std::string text;
+    if (!readWholeFile(lpszFilename, text)) {
+        if (errno != ENOENT) return 0;
+        text.clear();
+    }
+    for (const auto& [entry, value] : entries) setEntryInText(text, lpszSection, entry.c_str(), value.c_str());
     return qv::replaceFileContents(lpszFilename, text) == 0 ? 1 : 0;
+}
+
+int WritePrivateProfileString(const char* lpszSection, const char* lpszEntry,
+                              const char* lpszString, const char* lpszFilename)
+{
+    if (lpszEntry == nullptr || lpszString == nullptr) return 0;
+    return WritePrivateProfileEntries(lpszSection, {{lpszEntry, lpszString}}, lpszFilename);
 }

@@ -3,6 +3,10 @@
 // No locking: programs that share a file take a lock-file semaphore around these calls.
 #pragma once
 
+#include <string>
+#include <utility>
+#include <vector>
+
 int GetPrivateProfileString(const char* lpszSection, const char* lpszEntry,
                             const char* lpszDefault, char* lpszReturnBuffer, int cbReturnBuffer,
                             const char* lpszFilename);
@@ -14,6 +18,12 @@ int GetPrivateProfileInt(const char* lpszSection, const char* lpszEntry, int iDe
 // replaced whole through a temporary file, so readers never see a partly written one.
 int WritePrivateProfileString(const char* lpszSection, const char* lpszEntry,
                               const char* lpszString, const char* lpszFilename);
+
+// Several entries of one section in one replacement of the file: a reader sees all of them
+// changed or none. Same result as WritePrivateProfileString.
+using ProfileEntry = std::pair<std::string, std::string>;
+int WritePrivateProfileEntries(const char* lpszSection, const std::vector<ProfileEntry>& entries,
+                               const char* lpszFilename);
 
 // Size of an open file, -1 on failure.
 long filelength(int handle);

@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -91,6 +92,16 @@ inline bool startSimulator(ChildProcess& sim, const TempRoot& root, const nlohma
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     return false;
+}
+
+// The stock ipmitool on the simulator's dummy interface, below `root`; times in UTC.
+inline const char kIpmitool[] = "/usr/bin/ipmitool";
+inline ProgramResult runIpmitool(const TempRoot& root, const std::vector<std::string>& command)
+{
+    std::vector<std::string> args{"-I", "dummy"};
+    args.insert(args.end(), command.begin(), command.end());
+    return runProgram(kIpmitool, args,
+                      {{"IPMI_DUMMY_SOCK", root.at("/var/qvsim/ipmi_dummy.socket")}, {"TZ", "UTC"}});
 }
 
 // Waits until `predicate` holds, up to `timeout`.

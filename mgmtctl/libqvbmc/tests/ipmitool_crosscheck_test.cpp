@@ -18,7 +18,7 @@
 namespace qv::bmc::test {
 namespace {
 
-const char kIpmitool[] = "/usr/bin/ipmitool";
+using qv::test::kIpmitool;
 constexpr unsigned kBoardMfgMinutes = 12345678;   // a date ipmitool prints (0 is "Unspecified")
 
 std::string trim(const std::string& s)
@@ -83,10 +83,7 @@ protected:
     }
     std::string ipmitool(const std::vector<std::string>& command)
     {
-        std::vector<std::string> args{"-I", "dummy"};
-        args.insert(args.end(), command.begin(), command.end());
-        const auto result = qv::test::runProgram(
-            kIpmitool, args, {{"IPMI_DUMMY_SOCK", root_.at("/var/qvsim/ipmi_dummy.socket")}, {"TZ", "UTC"}});
+        const auto result = qv::test::runIpmitool(root_, command);
         EXPECT_EQ(result.exitCode, 0) << result.err;
         return result.out;
     }

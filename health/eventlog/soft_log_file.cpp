@@ -1,0 +1,127 @@
+// The soft log as a file: whole lines only for readers, one write per line for writers.
+#include "eventlog_internal.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qv::eventlog {
+
+namespace {
+constexpr mode_t kSoftLogMode = 0644;
+constexpr off_t kTailChunk = 8192;
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+} // namespace
+
+bool forEachSoftLogLine(const std::string& path, const std::function<bool(const std::string&)>& visit)
+{
+    FILE* raw = std::fopen(path.c_str(), "re");
+    if (raw == nullptr) return false;
+    std::unique_ptr<FILE, FileCloser> file(raw);
+    char* buffer = nullptr;
+    size_t capacity = 0;
+    ssize_t n;
+    while ((n = ::getline(&buffer, &capacity, file.get())) > 0) {
+        if (buffer[n - 1] != '\n') break;   // still being written
+        if (!visit(std::string(buffer, static_cast<size_t>(n - 1)))) break;
+    }
+    std::free(buffer);
+    return true;
+}
+
+bool lastRecordLine(const std::string& path, std::string& line)
+{
+    // The tail usually holds the last line; a damaged or odd end falls back to a full scan.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    std::string tail;
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+        const off_t start = st.st_size > kTailChunk ? st.st_size - kTailChunk : 0;
+        tail.resize(static_cast<size_t>(st.st_size - start));
+        const ssize_t got = ::pread(fd, tail.data(), tail.size(), start);
+        tail.resize(got > 0 ? static_cast<size_t>(got) : 0);
+        const size_t end = tail.rfind('\n');
+        if (end != std::string::npos) {
+            const size_t previous = end == 0 ? std::string::npos : tail.rfind('\n', end - 1);
+            if (previous != std::string::npos || start == 0) {
+                const size_t begin = previous == std::string::npos ? 0 : previous + 1;
+                std::string candidate = tail.substr(begin, end - begin);
+                if (parseRecordId(candidate)) {
+                    ::close(fd);
+                    line = std::move(candidate);
+                    return true;
+                }
+            }
+        }
+    }
+    ::close(fd);
+    bool found = false;
+    forEachSoftLogLine(path, [&](const std::string& l) {
+        if (parseRecordId(l)) {
+            line = l;
+            found = true;
+        }
+        return true;
+    });
+    return found;
+}
+
+bool ReadNthSoftEvent(int n, std::string& line)
+{
+    int index = 0;
+    bool found = false;
+    forEachSoftLogLine(softLogPath(), [&](const std::string& l) {
+        if (n == QVEL_NO_RECORD) {
+            line = l;
+            found = true;
+            return true;
+        }
+        if (index++ == n) {
+            line = l;
+            found = true;
+            return false;
+        }
+        return true;
+    });
+    return found;
+}
+
+int appendSoftLogLine(const std::string& path, const std::string& line)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, kSoftLogMode);
+    if (fd < 0) return errno;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    char last = '\n';
+    if (st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) != 1) last = '\n';
+    // A line cut by a crash must not swallow this one.
+    const std::string text = last == '\n' ? line : std::string(1, '\n').append(line);
+    const ssize_t written = ::write(fd, text.data(), text.size());
+    int error = 0;
+    if (written != static_cast<ssize_t>(text.size())) {
+        error = written < 0 ? errno : ENOSPC;
+        if (::ftruncate(fd, st.st_size) != 0) { /* the reader ignores an unfinished line */ }
+    }
+    if (::close(fd) != 0 && error == 0) error = errno;
+    return error;
+}
+
+bool appendRecord(const Sel& record, char* addString)
+{
+    cutAddString(addString);
+    return appendSoftLogLine(softLogPath(), formatRecordLine(record, addString)) == 0;
+}
+
+} // namespace qv::eventlog
