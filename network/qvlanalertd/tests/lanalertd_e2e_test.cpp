@@ -2,7 +2,7 @@
 // qvlanagent, traps received by private snmptrapd instances, SIGHUP and SIGTERM.
 #include "nic_test_fixture.h"
 #include "private_snmpd.h"
-#include "trap_receiver.h"
+#include "private_snmptrapd.h"
 
 #include <sys/shm.h>
 
@@ -79,8 +79,8 @@ TEST(LanAlertDaemonE2E, ThresholdsSetOverSnmpRaiseTrapsAndSighupRedirectsThem)
     const int portA = qv::e2e::freeUdpPort();
     int portB = qv::e2e::freeUdpPort();
     while (portB == portA) portB = qv::e2e::freeUdpPort();
-    lantest::PrivateTrapReceiver first(root, "first", portA);
-    lantest::PrivateTrapReceiver second(root, "second", portB);
+    qv::e2e::PrivateSnmptrapd first(root, "first", portA);
+    qv::e2e::PrivateSnmptrapd second(root, "second", portB);
     ASSERT_TRUE(first.waitFor("NET-SNMP version")) << first.output();
     ASSERT_TRUE(second.waitFor("NET-SNMP version")) << second.output();
     root.writeFile("/usr/qvserver/etc/qvtraps.cfg", "127.0.0.1 mantle " + std::to_string(portA) + "\n");

@@ -1,0 +1,253 @@
+// qveventalertd as a process on the simulated controller: events written through the event log
+// library leave as traps, first through a stand-in snmptrap below the root that records its
+// argument vector, then through the real snmptrap to a private snmptrapd.
+#include "model_code.h"
+#include "private_snmpd.h"
+#include "private_snmptrapd.h"
+#include "qveventlog.h"
+#include "service_process.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <sstream>
+
+namespace {
+
+using qv::test::ChildProcess;
+using qv::test::eventually;
+
+constexpr char kSpec[] =
+    "[SensorType 0x04]\n[EvtTrigger 0x01]\n"
+    "[Offset 0x02]\nString=Fan %1 failed\nTrapID=1.3.6.1.4.1.93071.2.23.5\nVarbind1=sn\n"
+    "[Offset 0x03]\nString=Leading dot\nTrapID=.1.3.6.1.4.1.93071.2.23.9\n"
+    "[Offset 0x04]\nString=No trap\nSnmpTrap=0\nTrapID=1.3.6.1.4.1.93071.2.23.10\n"
+    "[Offset 0x05]\nString=No dot\nTrapID=nodot\n"
+    "[Offset 0x06]\nString=Not a number\nTrapID=1.3.6.1.4.1.93071.2.23.x\n"
+    "[Offset 0x07]\nString=No identifier\n"
+    "[Offset 0x08]\nTrapID=1.3.6.1.4.1.93071.2.23.11\n"
+    "[Offset 0x09]\nString=Disk %1 at %2 percent\nTrapID=1.3.6.1.4.1.93071.2.23.12\n"
+    "Varbind1=s1\nVarbind2=b2\n";
+
+// Records each run as one line of its arguments, each followed by '|'; sleeps a while after
+// recording when the file "slow" exists in the root.
+constexpr char kStandIn[] =
+    "#!/bin/sh\n"
+    "root=\"$(dirname \"$0\")/../..\"\n"
+    "{ for a in \"$@\"; do printf '%s|' \"$a\"; done; echo; } >> \"$root/snmptrap.calls\"\n"
+    "if [ -e \"$root/slow\" ]; then sleep 1; fi\n";
+
+std::vector<std::string> split(const std::string& text, char separator)
+{
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+    return parts;
+}
+
+std::string hostName()
+{
+    char name[256] = {};
+    ::gethostname(name, sizeof name - 1);
+    return name;
+}
+
+class EventAlertDaemon : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(qv::test::storeModelCode(59));
+        nlohmann::json scenario = qv::test::defaultScenario();
+        scenario["bmc"]["sel"] = nlohmann::json::array();
+        ASSERT_TRUE(qv::test::startSimulator(sim_, root_, scenario));
+        root_.writeFile("/usr/qvserver/etc/evtspec.cfg", kSpec);
+        root_.writeFile("/usr/bin/snmptrap", kStandIn);
+        ::chmod(root_.at("/usr/bin/snmptrap").c_str(), 0755);
+    }
+    void TearDown() override
+    {
+        daemon_.stop();
+        sim_.stop();
+    }
+
+    void startDaemon(const std::string& periodMs = "100")
+    {
+        daemon_.start(qv::test::buildPath("health/qveventalertd/qveventalertd"), {},
+                      {{"QV_FOREGROUND", "1"}, {"QV_EVENTALERTD_PERIOD_MS", periodMs}});
+    }
+    void write(uint8_t offset, uint8_t sensorNumber = 7, const char* add = "", uint8_t data2 = 0)
+    {
+        Sel r{};
+        r.recordType = 2;
+        r.generatorId = 0x41;
+        r.eventVersion = 3;
+        r.sensorType = 0x04;
+        r.sensorNumber = sensorNumber;
+        r.eventTrigger = 0x01;
+        r.eventData1 = offset;
+        r.eventData2 = data2;
+        r.eventData3 = 0xFF;
+        std::string text = add;
+        ASSERT_EQ(QVEL_WriteEvent(&r, text.data()), 0);
+    }
+    std::vector<std::vector<std::string>> calls() const
+    {
+        std::vector<std::vector<std::string>> out;
+        const std::string path = "/snmptrap.calls";
+        if (!root_.exists(path)) return out;
+        for (const std::string& line : split(root_.readFile(path), '\n')) out.push_back(split(line, '|'));
+        return out;
+    }
+    bool callsReach(size_t count)
+    {
+        return eventually([&] { return calls().size() >= count; }, std::chrono::seconds(20));
+    }
+    std::string log() const { return root_.exists("/log") ? root_.readFile("/log") : ""; }
+
+    qv::test::TempRoot root_;
+    qv::test::ScopedEnv log_{"QV_LOG_FILE", root_.at("/log").c_str()};
+    ChildProcess sim_;
+    ChildProcess daemon_;
+};
+
+TEST_F(EventAlertDaemon, OneTrapPerDestinationWithDefaultsAndNoHostileLineRun)
+{
+    root_.writeFile("/usr/qvserver/etc/qvtraps.cfg",
+                    "# destinations\n"
+                    "hostonly\n"
+                    "host2 public\n"
+                    "   \n"
+                    "host3 private 1162\n"
+                    "evil;touch${IFS}/tmp/qv-evtrap-owned mantle\n"
+                    "$(touch) mantle\n");
+    startDaemon();
+    write(0x02);
+    ASSERT_TRUE(callsReach(3)) << log();
+    const std::string enterprise = ".1.3.6.1.4.1.93071.2.23";
+    const std::pair<std::string, std::string> expected[] = {
+        {"mantle", "hostonly:162"}, {"public", "host2:162"}, {"private", "host3:1162"}};
+    const auto got = calls();
+    ASSERT_EQ(got.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        const std::vector<std::string>& argv = got[i];
+        ASSERT_EQ(argv.size(), 17u) << i;
+        const std::vector<std::string> head{"-v", "1", "-c", expected[i].first, "--",
+                                            expected[i].second, enterprise, hostName(), "6", "5"};
+        EXPECT_EQ(std::vector<std::string>(argv.begin(), argv.begin() + 10), head);
+        EXPECT_EQ(argv[10].find_first_not_of("0123456789"), std::string::npos) << argv[10];
+        const std::vector<std::string> vars{enterprise, "i", "7", enterprise, "s", "Fan %1 failed"};
+        EXPECT_EQ(std::vector<std::string>(argv.begin() + 11, argv.end()), vars);
+    }
+    EXPECT_NE(log().find("Parsing trap notification file"), std::string::npos);
+    EXPECT_NE(log().find("Parser error in configuration file (line 4)"), std::string::npos) << log();
+    EXPECT_EQ(::access("/tmp/qv-evtrap-owned", F_OK), -1);
+    EXPECT_EQ(daemon_.stop(), 0) << log();
+}
+
+TEST_F(EventAlertDaemon, TrapIdentifierRulesAndEventsWithoutTraps)
+{
+    root_.writeFile("/usr/qvserver/etc/qvtraps.cfg", "receiver\n");
+    startDaemon();
+    for (uint8_t offset : {0x03, 0x04, 0x05, 0x06, 0x07}) write(offset);
+    write(0x09, 7, "/var!x", 91);
+    ASSERT_TRUE(callsReach(2)) << log();
+    ASSERT_TRUE(eventually([&] { return log().find("(1.3.6.1.4.1.93071.2.23.x)") != std::string::npos; }));
+    const auto got = calls();
+    ASSERT_EQ(got.size(), 2u);
+    // The dot is always put in front, even before one that is there.
+    EXPECT_EQ(got[0][6], "..1.3.6.1.4.1.93071.2.23");
+    EXPECT_EQ(got[0][9], "9");
+    EXPECT_EQ(std::vector<std::string>(got[0].begin() + 11, got[0].end()),
+              (std::vector<std::string>{"..1.3.6.1.4.1.93071.2.23", "s", "Leading dot"}));
+    EXPECT_EQ(got[1][9], "12");
+    EXPECT_EQ(std::vector<std::string>(got[1].begin() + 12, got[1].end()),
+              (std::vector<std::string>{"s", "/var", ".1.3.6.1.4.1.93071.2.23", "i", "91",
+                                        ".1.3.6.1.4.1.93071.2.23", "s", "Disk %1 at %2 percent"}));
+    EXPECT_NE(log().find("Malformed TrapID (nodot)"), std::string::npos) << log();
+    EXPECT_NE(log().find("Malformed TrapID (1.3.6.1.4.1.93071.2.23.x)"), std::string::npos);
+}
+
+TEST_F(EventAlertDaemon, RecordWithoutStringEndsTheBatchAndIsConsumed)
+{
+    root_.writeFile("/usr/qvserver/etc/qvtraps.cfg", "receiver\n");
+    write(0x08);
+    write(0x02);
+    startDaemon("1500");
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_TRUE(calls().empty()) << "the batch ended at the record without String";
+    ASSERT_TRUE(callsReach(1)) << log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    const auto got = calls();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0][9], "5");
+}
+
+TEST_F(EventAlertDaemon, SighupDuringSendingActsAfterTheTrapReachedEveryDestination)
+{
+    root_.writeFile("/usr/qvserver/etc/qvtraps.cfg", "first\nsecond\n");
+    root_.writeFile("/slow", "");
+    startDaemon();
+    write(0x02);
+    write(0x02, 8);
+    ASSERT_TRUE(callsReach(1)) << log();
+    root_.writeFile("/usr/qvserver/etc/qvtraps.cfg", "third\n");
+    daemon_.signal(SIGHUP);
+    ASSERT_TRUE(callsReach(3)) << log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const auto got = calls();
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0][5], "first:162");
+    EXPECT_EQ(got[1][5], "second:162");
+    EXPECT_EQ(got[1][13], "7");
+    EXPECT_EQ(got[2][5], "third:162");
+    EXPECT_EQ(got[2][13], "8");
+    EXPECT_NE(log().find("Signal 1 received"), std::string::npos) << log();
+}
+
+TEST_F(EventAlertDaemon, MissingDestinationFileIsLoggedAndNothingIsSent)
+{
+    startDaemon();
+    write(0x02);
+    ASSERT_TRUE(eventually([&] {
+        return log().find("Error opening /usr/qvserver/etc/qvtraps.cfg (2)") != std::string::npos;
+    })) << log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_TRUE(calls().empty());
+    EXPECT_EQ(daemon_.stop(), 0);
+}
+
+// The road out: the real snmptrap delivers the event to a private snmptrapd.
+TEST_F(EventAlertDaemon, EventReachesAPrivateSnmptrapdAsVersion1Trap)
+{
+    for (const char* tool : {"/usr/sbin/snmptrapd", "/usr/bin/snmptrap"})
+        if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
+    qv::test::ScopedEnv persistent("SNMP_PERSISTENT_DIR", root_.at("/persist").c_str());
+    qv::test::ScopedEnv noMibs("MIBS", "");
+    ::unlink(root_.at("/usr/bin/snmptrap").c_str());
+    ASSERT_EQ(::symlink("/usr/bin/snmptrap", root_.at("/usr/bin/snmptrap").c_str()), 0);
+    const int port = qv::e2e::freeUdpPort();
+    qv::e2e::PrivateSnmptrapd receiver(root_, "traps", port);
+    ASSERT_TRUE(receiver.ready()) << receiver.output();
+    root_.writeFile("/usr/qvserver/etc/qvtraps.cfg", "127.0.0.1 mantle " + std::to_string(port) + "\n");
+    startDaemon();
+    write(0x09, 7, "/var!x", 91);
+    ASSERT_TRUE(receiver.waitFor("Disk %1 at %2 percent", 20000)) << receiver.output() << log();
+    const std::string out = receiver.output();
+    EXPECT_NE(out.find("iso.3.6.1.4.1.93071.2.23"), std::string::npos) << out;
+    EXPECT_NE(out.find("Enterprise Specific Trap (12)"), std::string::npos) << out;
+    EXPECT_NE(out.find("STRING: \"/var\""), std::string::npos) << out;
+    EXPECT_NE(out.find("INTEGER: 91"), std::string::npos) << out;
+}
+
+TEST(EventAlertDaemonStart, UnsupportedModelIsRefused)
+{
+    qv::test::TempRoot root;
+    const qv::test::ProgramResult r = qv::test::runProgram(
+        qv::test::buildPath("health/qveventalertd/qveventalertd"), {}, {{"QV_FOREGROUND", "1"}});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "This system is not an QV system.\n");
+}
+
+} // namespace
