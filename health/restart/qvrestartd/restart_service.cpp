@@ -49,7 +49,7 @@ bool installStopSignals()
     return installed;
 }
 
-bool stopRequested() { return g_stopSignal != 0; }
+bool stopSignalled() { return g_stopSignal != 0; }
 
 bool openMMC()
 {
@@ -161,7 +161,7 @@ void asrKickTimer(int polltime, int hwtimeout, int action)
         return;
     }
     const std::string replyPath = qv::sandboxPath(kAsrAgentSocketPath);
-    while (!stopRequested()) {
+    while (!stopSignalled()) {
         KickMMCAsrTimer(hwtimeout, action);
         if (socket.wait_msg(polltime, 0, &g_waitMask) != 0) continue;
         KickMMCAsrTimer(hwtimeout, action);
