@@ -1,9 +1,9 @@
-// Device connection for the fuzz targets: the controller tunnel runs unchanged, but its
-// "socket" answers each request with the next reply of a script taken from the fuzz input.
+// The controller device for the fuzz targets: the command library runs unchanged over a
+// scripted device channel whose answers come from the fuzz input.
 //
-// Script: records of [flags][length][length bytes of reply data]; flags bit 0 makes the
-// reply a failed ioctl (result -1, errno EIO). Once the script is used up every request is a
-// transport failure, so retry loops end.
+// Script: records of [flags][length][length bytes of answer]; flags bit 0 makes the request a
+// failed ioctl (EIO); the answer is laid out as on the stand-in's socket (status block, then
+// data). Once the script is used up every request fails, so retry loops end.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +11,7 @@
 
 namespace qv::fuzz {
 
+// Installs the scripted channel (for every later open of the device) with a fresh script.
 void scriptDeviceReplies(const uint8_t* data, size_t size);
 
 } // namespace qv::fuzz

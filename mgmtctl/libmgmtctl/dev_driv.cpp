@@ -1,22 +1,17 @@
 // Opening and closing the device, the message exchange with its retries, driver ports.
 #include "mgmtctl.h"
+#include "message_exchange.h"
 
-#include <algorithm>
 #include <cstring>
-#include <new>
-#include <vector>
 
 namespace {
 
 constexpr int kOpenAttempts = 1000;
 constexpr int kOpenBusyPauseMs = 150;
-constexpr int kExchangeAttempts = 31;
+constexpr int kExchangeRetries = 30;
 constexpr int kExchangePauseMs = 100;
-constexpr int kFrameHeader = 2;          // network function/LUN and command
-constexpr int kLargestFrame = 255;       // the driver counts in single bytes
 constexpr int kStatusPort = 3;
 constexpr unsigned char kSmsDataAvailable = 0x04;
-constexpr unsigned char kResponseBit = 0x04;
 
 } // namespace
 
@@ -75,43 +70,11 @@ extern "C" int MMC_SendRcvMesg(int sNetFnLun, int scommand, void* smesg, int sle
                                int* rlen)
 {
     if (rlen == nullptr || *rlen < 0 || slen < 0) return MMC_BAD_PARAMETERS;
-    const int capacity = *rlen;
-    const int dataLength = smesg ? slen : 0;
-    if (dataLength > kLargestFrame - kFrameHeader) return MMC_BAD_DATA;
-    // Never offer the driver more than the answer buffer holds.
-    const int offered = static_cast<int>(std::min<long>(capacity + long{kFrameHeader}, kLargestFrame));
-
-    std::vector<unsigned char> request;
-    std::vector<unsigned char> answer;
-    try {
-        request.resize(kFrameHeader + dataLength);
-        answer.assign(offered, 0);
-    } catch (const std::bad_alloc&) {
-        return MMC_NO_MEMORY;
-    }
-    request[0] = static_cast<unsigned char>(sNetFnLun);
-    request[1] = static_cast<unsigned char>(scommand);
-    if (dataLength > 0) std::memcpy(request.data() + kFrameHeader, smesg, dataLength);
-
-    int count = 0;
-    int result = 0;
-    for (int attempt = 1;; ++attempt) {
-        count = offered;  // each attempt starts from the whole buffer again
-        result = TunnelSendReceive(request.data(), static_cast<int>(request.size()), answer.data(),
-                                   &count);
-        if (result == 0) break;
-        if (attempt == kExchangeAttempts) return result;
-        MMCSleep(kExchangePauseMs);
-    }
-
-    if (count < kFrameHeader || answer[0] != (request[0] | kResponseBit) || answer[1] != request[1])
-        return MMC_BAD_DATA;
-    if (capacity == 0) return 0;
-
-    const int returned = count - kFrameHeader;         // completion code and data
-    const int received = offered - kFrameHeader;       // what the buffer could take
-    const int copied = std::min({capacity, returned, received});
-    if (rmesg) std::memcpy(rmesg, answer.data() + kFrameHeader, copied);
-    *rlen = returned;
-    return (capacity < returned || received < returned) ? MMC_BUFFER_TOO_SMALL : 0;
+    const auto outcome = qv::mgmtctl::exchangeMessage(
+        static_cast<uint8_t>(sNetFnLun), static_cast<uint8_t>(scommand), smesg, smesg ? slen : 0,
+        rmesg, *rlen, qv::mgmtctl::ExchangeRules{kExchangeRetries, kExchangePauseMs});
+    const bool copied = outcome.failure == qv::mgmtctl::ExchangeFailure::None ||
+                        outcome.failure == qv::mgmtctl::ExchangeFailure::TooLong;
+    if (copied && *rlen > 0) *rlen = outcome.returned;
+    return outcome.code;
 }

@@ -2,6 +2,7 @@
 
 #include "command_table.h"
 #include "ipmexception.h"
+#include "message_exchange.h"
 #include "mgmtctl.h"
 
 #include <algorithm>
@@ -97,57 +98,43 @@ void CIPMDirectBaseController::SendReceiveIPMIMessage(unsigned char netFn, unsig
     if (pnResponseDataLength && !pbResponseData)
         qv::bmc::throwBadArgument(fn, "if ( !pbResponseData )", "Response buffer is invalid");
 
-    unsigned char frame[2 + qv::bmc::kCommandDataLengthMaximum] = {};
-    frame[0] = static_cast<unsigned char>(netFn << 2);
-    frame[1] = command;
-    if (nCommandDataLength > 0) memcpy(frame + 2, pbCommandData, static_cast<size_t>(nCommandDataLength));
-    const int frameLength = nCommandDataLength + 2;
-
     if (int rc = RetryMMC_OpenDevice(); rc != 0)
         ThrowCCException(static_cast<unsigned>(rc), fn.c_str(), "RetryMMC_OpenDevice");
 
+    qv::mgmtctl::ExchangeRules rules;
+    rules.retries = std::max(m_nIPMICommandRetryMaximum, 0);
+    rules.retryPauseMs = m_nIPMICommandRetrySleepInterval;
+    rules.pauseAfterEachMs = m_nPreSMSDataCheckSleep;
+    rules.completionCodeFails = true;
+    rules.needsCompletionCode = true;
     const int capacity = pnResponseDataLength ? *pnResponseDataLength : 0;
-    const bool wantResponse = capacity > 0;
-    const int offered = std::min(capacity + 2, kLargestAnswer);
+    // Filled only once the whole exchange succeeded: a failure leaves the caller's buffer alone.
     unsigned char answer[kLargestAnswer] = {};
-    int received = 0;
-    for (int retries = 0;; ++retries) {
-        received = offered;
-        memset(answer, 0, sizeof answer);
-        const int rc = TunnelSendReceive(frame, frameLength, answer, &received);
-        MMCSleep(m_nPreSMSDataCheckSleep);
-        unsigned int failure = 0;
-        std::string instruction;
-        if (rc != 0) {
-            failure = static_cast<unsigned>(rc);
-            instruction = "TunnelSendReceive";
-        } else if (wantResponse) {
-            // An answer without its completion code is as unusable as one too long.
-            if (received < 3 || received - 2 > capacity) {
-                MMC_CloseDevice();
-                throw new CIPMException(IPMAPI_ERROR_RESPONSE_TOO_LONG, fn.c_str(),
-                                        "if ( nResponseLength > *pnResponseDataLength )",
-                                        "Response Length is invalid");
-            }
-            if (answer[2] != 0) {
-                failure = answer[2];
-                char text[64];
-                snprintf(text, sizeof text, "Command 0x%.2x returned from TunnelSendReceive",
-                         command);
-                instruction = text;
-            }
-        }
-        if (failure == 0) break;
-        if (retries < m_nIPMICommandRetryMaximum) {
-            MMCSleep(m_nIPMICommandRetrySleepInterval);
-            continue;
-        }
-        ThrowCCException(failure, fn.c_str(), instruction.c_str());
+    const auto outcome =
+        qv::mgmtctl::exchangeMessage(static_cast<uint8_t>(netFn << 2), command, pbCommandData,
+                                     nCommandDataLength, answer, capacity, rules);
+    using qv::mgmtctl::ExchangeFailure;
+    switch (outcome.failure) {
+    case ExchangeFailure::None:
+        break;
+    case ExchangeFailure::Short:
+    case ExchangeFailure::TooLong:
+        MMC_CloseDevice();
+        throw new CIPMException(IPMAPI_ERROR_RESPONSE_TOO_LONG, fn.c_str(),
+                                "if ( nResponseLength > *pnResponseDataLength )",
+                                "Response Length is invalid");
+    case ExchangeFailure::CompletionCode: {
+        char text[64];
+        snprintf(text, sizeof text, "Command 0x%.2x returned from TunnelSendReceive", command);
+        ThrowCCException(static_cast<unsigned>(outcome.code), fn.c_str(), text);
+    }
+    default:
+        ThrowCCException(static_cast<unsigned>(outcome.code), fn.c_str(), "TunnelSendReceive");
     }
     RetryMMC_CloseDevice();
-    if (wantResponse) {
-        *pnResponseDataLength = received - 2;
-        memcpy(pbResponseData, answer + 2, static_cast<size_t>(received - 2));
+    if (capacity > 0) {
+        *pnResponseDataLength = outcome.returned;
+        memcpy(pbResponseData, answer, static_cast<size_t>(outcome.returned));
     }
 }
 

@@ -11,7 +11,9 @@
 //   3,4,5 port read  request data: none;  reply data: retcode (u16 LE), the port byte
 //   6,7,8 port write request data: the byte; reply data: retcode (u16 LE)
 //
-// A reply with result -1 is an ioctl that failed with `error` as errno.
+// Every reply's data starts with the driver's retcode: the device channel's status block
+// (device_channel.h), the rest is its data in. A reply with result -1 is an ioctl that failed
+// with `error` as errno.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,5 @@
 #include "devsock.h"
+#include "device_channel.h"
 #include "sandbox_path.h"
 #include "temp_root.h"
 
@@ -55,15 +56,24 @@ static void serveOnce(int listener, bool refuseOpen)
     close(fd);
 }
 
+// A listening SOCK_SEQPACKET socket at `path`, or -1.
+static int listenAt(const std::string& path)
+{
+    int listener = socket(AF_UNIX, SOCK_SEQPACKET, 0);
+    sockaddr_un address;
+    if (listener < 0 || !qv::makeUnixAddress(path, address) ||
+        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener, 4) != 0)
+        return -1;
+    return listener;
+}
+
 TEST(DevsockConnection, OpensExchangesAndReportsRefusals)
 {
     qv::test::TempRoot root;
     std::string path = qv::sandboxPath("/dev/mmcdev");
-    int listener = socket(AF_UNIX, SOCK_SEQPACKET, 0);
-    sockaddr_un address;
-    ASSERT_TRUE(qv::makeUnixAddress(path, address));
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(listener, 4), 0);
+    int listener = listenAt(path);
+    ASSERT_GE(listener, 0);
     EXPECT_TRUE(isSocketNode(path));
 
     std::thread server([&] { serveOnce(listener, false); serveOnce(listener, true); });
@@ -82,4 +92,30 @@ TEST(DevsockConnection, OpensExchangesAndReportsRefusals)
 
     Connection missing;
     EXPECT_EQ(missing.open(qv::sandboxPath("/dev/none")), ENOENT);
+}
+
+TEST(SocketChannel, CarriesRequestsInlineAndSplitsTheStatusBlock)
+{
+    qv::test::TempRoot root;
+    std::string path = qv::sandboxPath("/dev/mmcdev");
+    int listener = listenAt(path);
+    ASSERT_GE(listener, 0);
+
+    std::thread server([&] { serveOnce(listener, false); serveOnce(listener, true); });
+    {
+        SocketChannel channel;
+        ASSERT_EQ(channel.open(path), 0);
+        ChannelReply reply;
+        // The stand-in answers the data reversed: status {4, 3}, data in {2, 1}.
+        ASSERT_EQ(channel.exchange({1, {1, 2, 3, 4}, 8, 2}, reply), 0);
+        EXPECT_EQ(reply.status, (std::vector<uint8_t>{4, 3}));
+        EXPECT_EQ(reply.dataIn, (std::vector<uint8_t>{2, 1}));
+        EXPECT_EQ(channel.exchange({1, {7}, 8, 2}, reply), EIO);  // shorter than its status
+        EXPECT_EQ(channel.close(), 0);
+        EXPECT_EQ(channel.exchange({1, {1, 2}, 8, 2}, reply), EBADF);
+    }
+    SocketChannel refused;
+    EXPECT_EQ(refused.open(path), EBUSY);
+    server.join();
+    close(listener);
 }

@@ -3,11 +3,11 @@
 
 #include <cstdint>
 
-namespace qv::mgmtctl {
+namespace qv::devsock::mmcdev {
 
 #pragma pack(push, 1)
 // The buffer addresses are 32-bit: the driver was built for 32-bit Intel. On a 64-bit build the
-// block is only usable when both buffers lie below 4 GiB; the tunnel refuses it otherwise.
+// block is only usable when both buffers lie below 4 GiB; the codec refuses it otherwise.
 struct SEND_RCV {
     uint16_t retcode;  // written by the driver
     uint32_t input;    // address of the request bytes
@@ -30,4 +30,4 @@ static_assert(sizeof(KERNEL_VERSION) == 12);
 // Bytes of a driver name the library copies out, terminator excluded.
 constexpr int kOemNameChars = 6;
 
-} // namespace qv::mgmtctl
+} // namespace qv::devsock::mmcdev
