@@ -7,10 +7,12 @@
 //   {"op":"completionCode","netfn":F,"cmd":C,"code":K,"times":N}
 //   {"op":"answerFault","fault":"wrongNetFn|wrongCommand|tooShort|tooLong","times":N}
 //   {"op":"clearFaults"} | {"op":"journal"} | {"op":"clearJournal"}
+//   and the SCSI requests of scsi_simulator.h ("scsi..." ops)
 // Answers: {"ok":true,...} or {"ok":false,"error":TEXT}.
 #pragma once
 
 #include "controller_simulator.h"
+#include "scsi_simulator.h"
 
 #include <nlohmann/json.hpp>
 
@@ -19,11 +21,17 @@
 
 namespace qv::sim {
 
-nlohmann::json handleControlRequest(ControllerSimulator& simulator, const nlohmann::json& request);
+// The simulated devices the control channel commands.
+struct SimulatedDevices {
+    ControllerSimulator& controller;
+    scsi::ScsiSimulator& scsi;
+};
+
+nlohmann::json handleControlRequest(SimulatedDevices devices, const nlohmann::json& request);
 
 // Serves the channel until `stopFd` becomes readable, calling `listening` once clients can
 // connect. Throws when the socket cannot be made.
-void serveControlChannel(ControllerSimulator& simulator, const std::string& socketPath, int stopFd,
+void serveControlChannel(SimulatedDevices devices, const std::string& socketPath, int stopFd,
                          const std::function<void()>& listening);
 
 } // namespace qv::sim
