@@ -66,6 +66,39 @@ bool decodeReply(const uint8_t* message, size_t length, Reply& reply)
     return true;
 }
 
+int listenUnix(const std::string& path, int type) {
+    sockaddr_un address{};
+    if (!qv::makeUnixAddress(path, address)) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    ::unlink(path.c_str());
+    int fd = ::socket(AF_UNIX, type | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 64) != 0) {
+        int e = errno;
+        ::close(fd);
+        errno = e;
+        return -1;
+    }
+    ::chmod(path.c_str(), 0660);
+    return fd;
+}
+
+bool sendWhole(int fd, const std::vector<uint8_t>& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 bool isSocketNode(const std::string& path)
 {
     struct stat st;

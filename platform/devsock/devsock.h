@@ -72,6 +72,12 @@ bool decodeReply(const uint8_t* message, size_t length, Reply& reply);
 // True when `path` (already resolved below the sandbox root) names a Unix socket.
 bool isSocketNode(const std::string& path);
 
+// Server side, used by stand-ins. A listening Unix socket of `type` at `path` (a node already
+// there is replaced), mode 0660; -1 with errno set on failure.
+int listenUnix(const std::string& path, int type);
+// Sends all of `bytes`; false when the peer is gone.
+bool sendWhole(int fd, const std::vector<uint8_t>& bytes);
+
 // Client side, used by the device's client unit.
 class Connection {
 public:

@@ -29,12 +29,14 @@ void ControllerSimulator::loadScenario(const nlohmann::json& scenario) {
     server_->state.core.loadScenario(scenario);
 }
 
-void ControllerSimulator::loadScenarioFile(const std::string& path) {
+nlohmann::json readScenarioFile(const std::string& path) {
     std::ifstream in(path);
     if (!in)
         throw std::runtime_error("cannot read scenario " + path);
-    loadScenario(nlohmann::json::parse(in));
+    return nlohmann::json::parse(in);
 }
+
+void ControllerSimulator::loadScenarioFile(const std::string& path) { loadScenario(readScenarioFile(path)); }
 
 void ControllerSimulator::start() {
     std::string device = qv::sandboxPath(devsock::mmcdev::kDevicePath);

@@ -89,6 +89,9 @@ struct FirmwareState {
     std::vector<uint8_t> flash;
 };
 
+// A scenario file parsed; throws when it cannot be read or parsed.
+nlohmann::json readScenarioFile(const std::string& path);
+
 class ControllerSimulator {
 public:
     // One IPMI 1.0 baseboard controller at 0x20 with empty SDR, SEL and FRU.

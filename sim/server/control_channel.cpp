@@ -75,15 +75,19 @@ void writeLine(int fd, const std::string& line) {
 }
 } // namespace
 
-json handleControlRequest(ControllerSimulator& sim, const json& rq) {
+json handleControlRequest(SimulatedDevices devices, const json& rq) {
     try {
+        ControllerSimulator& sim = devices.controller;
+        json scsiAnswer;
+        if (devices.scsi.handleControl(rq, scsiAnswer))
+            return scsiAnswer;
         std::string op = rq.at("op").get<std::string>();
         auto count = [&](const char* key) { return rq.value(key, 1); };
         if (op == "loadScenario") {
-            if (rq.contains("file"))
-                sim.loadScenarioFile(rq["file"].get<std::string>());
-            else
-                sim.loadScenario(rq.at("scenario"));
+            const json scenario = rq.contains("file") ? readScenarioFile(rq["file"].get<std::string>())
+                                                      : rq.at("scenario");
+            sim.loadScenario(scenario);
+            devices.scsi.loadScenario(scenario);
         } else if (op == "setClock") {
             sim.setClock(rq.at("seconds").get<uint32_t>());
         } else if (op == "advanceClock") {
@@ -126,7 +130,7 @@ json handleControlRequest(ControllerSimulator& sim, const json& rq) {
     }
 }
 
-void serveControlChannel(ControllerSimulator& sim, const std::string& socketPath, int stopFd,
+void serveControlChannel(SimulatedDevices devices, const std::string& socketPath, int stopFd,
                          const std::function<void()>& listening) {
     sockaddr_un address{};
     if (!qv::makeUnixAddress(socketPath, address))
@@ -172,7 +176,7 @@ void serveControlChannel(ControllerSimulator& sim, const std::string& socketPath
                 buffer.erase(0, eol + 1);
                 json answer;
                 try {
-                    answer = handleControlRequest(sim, json::parse(line));
+                    answer = handleControlRequest(devices, json::parse(line));
                 } catch (const std::exception& e) {
                     answer = {{"ok", false}, {"error", e.what()}};
                 }

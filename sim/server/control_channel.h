@@ -9,10 +9,12 @@
 //   {"op":"clearFaults"} | {"op":"journal"} | {"op":"clearJournal"}
 //   {"op":"watchdog"}: the timer's fields and "taken", the actions it took ({"timeMs","action"})
 //   {"op":"setWatchdogFlags","flags":N}: the timer use expiration flags a restart would leave
+//   and the SCSI requests of scsi_simulator.h ("scsi..." ops)
 // Answers: {"ok":true,...} or {"ok":false,"error":TEXT}.
 #pragma once
 
 #include "controller_simulator.h"
+#include "scsi_simulator.h"
 
 #include <nlohmann/json.hpp>
 
@@ -21,11 +23,17 @@
 
 namespace qv::sim {
 
-nlohmann::json handleControlRequest(ControllerSimulator& simulator, const nlohmann::json& request);
+// The simulated devices the control channel commands.
+struct SimulatedDevices {
+    ControllerSimulator& controller;
+    scsi::ScsiSimulator& scsi;
+};
+
+nlohmann::json handleControlRequest(SimulatedDevices devices, const nlohmann::json& request);
 
 // Serves the channel until `stopFd` becomes readable, calling `listening` once clients can
 // connect. Throws when the socket cannot be made.
-void serveControlChannel(ControllerSimulator& simulator, const std::string& socketPath, int stopFd,
+void serveControlChannel(SimulatedDevices devices, const std::string& socketPath, int stopFd,
                          const std::function<void()>& listening);
 
 } // namespace qv::sim

@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
         if (!options.foreground && !qv::sim::detach())   // before any thread exists
             return 1;
         server.start();
-        qv::sim::serveControlChannel(server.simulator(), server.controlSocketPath(), stopPipe[0],
+        qv::sim::serveControlChannel({server.simulator(), server.scsi()}, server.controlSocketPath(), stopPipe[0],
                                      [&] { server.announceReady(); });
         server.stop();
     } catch (const std::exception& e) {

@@ -26,11 +26,9 @@ SimulatedServer::SimulatedServer(const ServerOptions& options) : options_(option
     fs::create_directories(root_ + "/dev");
     ::setenv("QV_ROOT", root_.c_str(), 1);
 
-    std::ifstream in(options.scenario);
-    if (!in)
-        throw std::runtime_error("cannot read scenario " + options.scenario);
-    nlohmann::json scenario = nlohmann::json::parse(in);
+    nlohmann::json scenario = readScenarioFile(options.scenario);
     simulator_.loadScenario(scenario);
+    scsi_.loadScenario(scenario);
     if (scenario.contains("bios")) {
         BiosInventory inventory = parseBiosInventory(scenario["bios"]);
         if (!writeBiosImage(qv::sandboxPath("/dev/mem"), renderBiosImage(inventory, inventory.format)))
@@ -49,6 +47,7 @@ SimulatedServer::SimulatedServer(const ServerOptions& options) : options_(option
 void SimulatedServer::start() {
     simulator_.serveIpmiDummy(dummySocketPath());
     simulator_.start();
+    scsi_.start();
 }
 
 void SimulatedServer::announceReady() {
@@ -60,6 +59,7 @@ void SimulatedServer::announceReady() {
 }
 
 void SimulatedServer::stop() {
+    scsi_.stop();
     simulator_.stop();
     if (!options_.pidFile.empty())
         ::unlink(options_.pidFile.c_str());

@@ -1,7 +1,9 @@
 // qvsim as its own process: one state shared by all clients, the control channel, and the stock
 // ipmitool reading the simulated controller through its dummy interface.
 #include <devsock.h>
+#include <device_channel.h>
 #include <mmcdev_payload.h>
+#include <scsi_payload.h>
 #include <sandbox_path.h>
 #include <temp_root.h>
 
@@ -11,6 +13,7 @@
 #include <fstream>
 
 #include <csignal>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -104,6 +107,53 @@ std::string control(const std::string& path, const nlohmann::json& request) {
     return answer;
 }
 
+// One SG_IO command through a generic SCSI node: the SCSI status byte and the data in.
+struct ScsiAnswer {
+    int error = -1;
+    uint8_t status = 0xFF;
+    Bytes data;
+};
+
+ScsiAnswer scsiCommand(qv::devsock::DeviceChannel& channel, const Bytes& cdb, uint32_t length) {
+    namespace sg = qv::devsock::scsi;
+    sg::SgIoRequestFields fields{};
+    fields.direction = length ? sg::kFromDevice : sg::kNoData;
+    fields.cmdLength = static_cast<uint8_t>(cdb.size());
+    fields.senseCapacity = 32;
+    fields.dataLength = length;
+    qv::devsock::ChannelRequest request;
+    request.code = sg::kSgIo;
+    const auto* p = reinterpret_cast<const uint8_t*>(&fields);
+    request.dataOut.assign(p, p + sizeof fields);
+    request.dataOut.insert(request.dataOut.end(), cdb.begin(), cdb.end());
+    request.dataInCapacity = length;
+    request.statusLength = sizeof(sg::SgIoStatusFields) + 32;
+    qv::devsock::ChannelReply reply;
+    ScsiAnswer answer;
+    answer.error = channel.exchange(request, reply);
+    if (answer.error == 0) {
+        answer.status = reply.status.at(0);
+        answer.data = reply.dataIn;
+    }
+    return answer;
+}
+
+// Runs `client(i)` for i = 0 .. count-1 in child processes at once; each must exit 0.
+void runClientProcesses(int count, const std::function<int(int)>& client) {
+    std::vector<pid_t> children;
+    for (int i = 0; i < count; ++i) {
+        pid_t pid = ::fork();
+        if (pid == 0)
+            ::_exit(client(i));
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+}
+
 class QvsimProcessTest : public ::testing::Test {
 protected:
     qv::test::TempRoot root;
@@ -114,28 +164,18 @@ TEST_F(QvsimProcessTest, ConcurrentClientsShareOneSel) {
     ASSERT_TRUE(sim.ready());
     EXPECT_TRUE(root.exists("/dev/mem"));
     constexpr int kPerClient = 15;
-    std::vector<pid_t> children;
-    for (int child = 0; child < 2; ++child) {
-        pid_t pid = ::fork();
-        if (pid == 0) {
-            qv::devsock::Connection c;
-            if (c.open(qv::sandboxPath(mmc::kDevicePath)) != 0)
-                ::_exit(1);
-            for (int i = 0; i < kPerClient; ++i) {
-                Bytes r = exchange(c, {0x28, 0x44, 0, 0, 0x02, 0, 0, 0, 0, 0x20, 0, 0x04, 0x01,
-                                       static_cast<uint8_t>(child), 0x01, static_cast<uint8_t>(i), 0xFF, 0xFF});
-                if (r.size() != 3 || r[0] != 0)
-                    ::_exit(2);
-            }
-            ::_exit(0);
+    runClientProcesses(2, [](int child) {
+        qv::devsock::Connection c;
+        if (c.open(qv::sandboxPath(mmc::kDevicePath)) != 0)
+            return 1;
+        for (int i = 0; i < kPerClient; ++i) {
+            Bytes r = exchange(c, {0x28, 0x44, 0, 0, 0x02, 0, 0, 0, 0, 0x20, 0, 0x04, 0x01,
+                                   static_cast<uint8_t>(child), 0x01, static_cast<uint8_t>(i), 0xFF, 0xFF});
+            if (r.size() != 3 || r[0] != 0)
+                return 2;
         }
-        children.push_back(pid);
-    }
-    for (pid_t pid : children) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+        return 0;
+    });
     qv::devsock::Connection reader;
     ASSERT_EQ(reader.open(qv::sandboxPath(mmc::kDevicePath)), 0);
     auto ids = selIds(reader);
@@ -147,6 +187,46 @@ TEST_F(QvsimProcessTest, ConcurrentClientsShareOneSel) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_FALSE(root.exists("/dev/mmcdev"));
     EXPECT_FALSE(root.exists("/var/qvsim/control.socket"));
+}
+
+TEST_F(QvsimProcessTest, TwoProcessesOnScsiNodesGetTheirOwnAnswers) {
+    QvsimProcess sim(root.path());
+    ASSERT_TRUE(sim.ready());
+    EXPECT_NE(root.readFile("/proc/scsi/scsi").find("Vendor: IBM      Model: DDYS-T18350N"), std::string::npos);
+    EXPECT_TRUE(root.exists("/proc/scsi/megaraid/1"));
+    runClientProcesses(2, [](int sg) {
+        qv::devsock::SocketChannel channel;
+        if (channel.open(qv::sandboxPath("/dev/sg" + std::to_string(sg))) != 0)
+            return 1;
+        const std::string vendor = sg == 0 ? "SEAGATE " : "IBM     ";
+        for (int i = 0; i < 100; ++i) {
+            ScsiAnswer a = scsiCommand(channel, {0x12, 0, 0, 0, 36, 0}, 36);
+            if (a.error != 0 || a.status != 0 || a.data.size() != 36 ||
+                std::string(a.data.begin() + 8, a.data.begin() + 16) != vendor)
+                return 2;
+        }
+        return 0;
+    });
+}
+
+TEST_F(QvsimProcessTest, ControlChannelCommandsTheScsiTargets) {
+    QvsimProcess sim(root.path());
+    ASSERT_TRUE(sim.ready());
+    const std::string channelPath = root.at("/var/qvsim/control.socket");
+    EXPECT_EQ(control(channelPath, {{"op", "scsiCheckCondition"}, {"sg", 4}, {"key", 2}, {"asc", 4}, {"count", 1}}),
+              R"({"ok":true})");
+    qv::devsock::SocketChannel channel;
+    ASSERT_EQ(channel.open(qv::sandboxPath("/dev/sg4")), 0);
+    EXPECT_EQ(scsiCommand(channel, {0, 0, 0, 0, 0, 0}, 0).status, 2);
+    EXPECT_EQ(scsiCommand(channel, {0x03, 0, 0, 0, 18, 0}, 18).data.at(12), 4);
+    auto journal = nlohmann::json::parse(control(channelPath, {{"op", "scsiJournal"}}));
+    ASSERT_EQ(journal["journal"].size(), 2u);
+    EXPECT_EQ(journal["journal"][0]["cdb"], nlohmann::json::array({0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(journal["journal"][0]["status"], 2);
+    EXPECT_EQ(control(channelPath, {{"op", "scsiNodeFaults"}, {"sg", 5}, {"openErrno", ENOENT}}), R"({"ok":true})");
+    qv::devsock::SocketChannel refused;
+    EXPECT_EQ(refused.open(qv::sandboxPath("/dev/sg5")), ENOENT);
+    EXPECT_NE(control(channelPath, {{"op", "scsiReset"}, {"sg", 40}}).find(R"("ok":false)"), std::string::npos);
 }
 
 TEST_F(QvsimProcessTest, ControlChannelInjectsFaultsAndReadsJournal) {

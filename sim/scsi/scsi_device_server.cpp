@@ -1,0 +1,19 @@
+#include "scsi_device_server.h"
+
+#include <sandbox_path.h>
+
+#include <filesystem>
+
+namespace qv::sim::scsi {
+
+void ScsiDeviceServer::start() {
+    std::filesystem::create_directories(qv::sandboxPath("/dev"));
+    std::vector<ServedNode> nodes;
+    for (int sg : bus_.sgNumbers())
+        nodes.push_back(devsockNode(
+            qv::sandboxPath("/dev/sg" + std::to_string(sg)), [this, sg] { return bus_.open(sg); },
+            [this, sg](const devsock::Request& request) { return bus_.handle(sg, request); }));
+    server_.start(std::move(nodes));
+}
+
+} // namespace qv::sim::scsi

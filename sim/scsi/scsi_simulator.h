@@ -1,0 +1,35 @@
+// The SCSI side of the simulated server as one object: the shared bus state, its /dev/sg<n>
+// nodes and /proc/scsi fixtures, and its control requests. Usable in-process and by qvsim.
+#pragma once
+
+#include "scsi_bus.h"
+#include "scsi_device_server.h"
+
+#include <nlohmann/json.hpp>
+
+namespace qv::sim::scsi {
+
+class ScsiSimulator {
+public:
+    // Loads the scenario's "scsi" object (none: no adapters), writes the /proc/scsi fixtures and,
+    // when serving, serves the new set of nodes.
+    void loadScenario(const nlohmann::json& scenario);
+    void start();
+    void stop();
+    ScsiBus& bus() { return bus_; }
+
+    // Control requests (the simulator's control channel):
+    //   {"op":"scsiCheckCondition","sg":N,"key":K,"asc":A,"ascq":Q,"count":C}
+    //   {"op":"scsiReset","sg":N}   {"op":"scsiInvalidInquiry","sg":N,"invalid":B}
+    //   {"op":"scsiNodeFaults","sg":N,"openErrno":E,"transportErrno":E,"hostStatus":H,"driverStatus":D}
+    //   {"op":"scsiJournal"}   {"op":"scsiClearJournal"}
+    // False when `request` is no SCSI request; else `answer` is {"ok":...}.
+    bool handleControl(const nlohmann::json& request, nlohmann::json& answer);
+
+private:
+    ScsiBus bus_;
+    ScsiDeviceServer server_{bus_};
+    bool serving_ = false;
+};
+
+} // namespace qv::sim::scsi

@@ -1,0 +1,76 @@
+// One simulated SCSI target (disk, CD-ROM drive or enclosure processor) answering commands as
+// SPC and SBC define them. Written from the standards only; nothing is shared with the product's
+// command builders, so a fault in those shows up as a failing test.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv::sim::scsi {
+
+using Bytes = std::vector<uint8_t>;
+
+enum class TargetKind { Disk, CdRom, Enclosure };
+
+struct TargetDescription {
+    int host = 0, channel = 0, id = 0, lun = 0;
+    int sgNumber = 0;                 // served as /dev/sg<sgNumber>
+    TargetKind kind = TargetKind::Disk;
+    std::string vendor, product, revision, serial;
+    Bytes vendorBytes;                // INQUIRY bytes from 36 + serial length on (vendor specific)
+    uint32_t blocks = 0;              // capacity in 512-byte blocks (disks)
+};
+
+// What a command ended with. CHECK CONDITION carries fixed-format sense data.
+struct CommandOutcome {
+    uint8_t status = 0;               // SCSI status byte: 0 GOOD, 2 CHECK CONDITION
+    Bytes sense;
+    Bytes dataIn;
+};
+
+// A sense condition: key, additional sense code and qualifier.
+struct SenseCondition {
+    uint8_t key = 0, asc = 0, ascq = 0;
+};
+
+constexpr uint8_t kStatusGood = 0x00;
+constexpr uint8_t kStatusCheckCondition = 0x02;
+
+// Fixed-format sense data (response code 0x70), 18 bytes.
+Bytes fixedSense(const SenseCondition& condition);
+
+class SimulatedTarget {
+public:
+    explicit SimulatedTarget(TargetDescription description) : description_(std::move(description)) {}
+
+    const TargetDescription& description() const { return description_; }
+    // The INQUIRY data the target gives (96 bytes), before any allocation length cut.
+    Bytes inquiryData() const;
+    // Runs one command. `dataOut` is what the initiator sent.
+    CommandOutcome execute(const Bytes& cdb, const Bytes& dataOut);
+
+    // Faults: the next `count` commands end with CHECK CONDITION and `condition`.
+    void failNext(const SenseCondition& condition, unsigned count);
+    // A reset: the next command other than INQUIRY and REQUEST SENSE reports a unit attention.
+    void reset() { unitAttention_ = true; }
+    // INQUIRY answers with a peripheral qualifier of 3 (no device at this LUN) and no text.
+    void setInvalidInquiry(bool invalid) { invalidInquiry_ = invalid; }
+
+private:
+    CommandOutcome checkCondition(const SenseCondition& condition);
+    CommandOutcome inquiry(const Bytes& cdb);
+    CommandOutcome readCapacity();
+    CommandOutcome read6(const Bytes& cdb);
+    CommandOutcome requestSense(const Bytes& cdb);
+
+    TargetDescription description_;
+    std::optional<SenseCondition> lastSense_;
+    SenseCondition injected_;
+    unsigned injectedCount_ = 0;
+    bool unitAttention_ = false;
+    bool invalidInquiry_ = false;
+};
+
+} // namespace qv::sim::scsi

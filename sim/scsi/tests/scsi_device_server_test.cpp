@@ -1,0 +1,86 @@
+#include "scsi_device_server.h"
+
+#include <device_channel.h>
+#include <sandbox_path.h>
+#include <scsi_payload.h>
+#include <temp_root.h>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+namespace qv::sim::scsi {
+namespace {
+
+namespace payload = qv::devsock::scsi;
+
+devsock::ChannelRequest inquiryRequest(uint8_t allocation) {
+    payload::SgIoRequestFields fields{};
+    fields.direction = payload::kFromDevice;
+    fields.cmdLength = 6;
+    fields.senseCapacity = 32;
+    fields.dataLength = allocation;
+    devsock::ChannelRequest request;
+    request.code = payload::kSgIo;
+    const auto* p = reinterpret_cast<const uint8_t*>(&fields);
+    request.dataOut.assign(p, p + sizeof fields);
+    for (uint8_t b : {0x12, 0x00, 0x00, 0x00, int(allocation), 0x00})
+        request.dataOut.push_back(b);
+    request.dataInCapacity = allocation;
+    request.statusLength = sizeof(payload::SgIoStatusFields) + 32;
+    return request;
+}
+
+class ScsiDeviceServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        bus.load(nlohmann::json::parse(R"({"adapters": [{"host": 0, "driver": "aic7xxx"}],
+          "targets": [{"host": 0, "id": 0, "sg": 0, "vendor": "QVDISK", "blocks": 100},
+                      {"host": 0, "id": 1, "sg": 1, "vendor": "OTHERV", "blocks": 100}]})"));
+        server.start();
+    }
+    qv::test::TempRoot root;
+    ScsiBus bus;
+    ScsiDeviceServer server{bus};
+};
+
+TEST_F(ScsiDeviceServerTest, NodesAnswerThroughTheSocketChannel) {
+    devsock::SocketChannel channel;
+    ASSERT_EQ(channel.open(qv::sandboxPath("/dev/sg1")), 0);
+    devsock::ChannelReply reply;
+    ASSERT_EQ(channel.exchange(inquiryRequest(36), reply), 0);
+    ASSERT_EQ(reply.status.size(), sizeof(payload::SgIoStatusFields) + 32);
+    ASSERT_EQ(reply.dataIn.size(), 36u);
+    EXPECT_EQ(std::string(reply.dataIn.begin() + 8, reply.dataIn.begin() + 14), "OTHERV");
+    channel.close();
+
+    ASSERT_TRUE(bus.setFaults(0, {ENOENT, 0, 0, 0}));
+    devsock::SocketChannel refused;
+    EXPECT_EQ(refused.open(qv::sandboxPath("/dev/sg0")), ENOENT);
+}
+
+TEST_F(ScsiDeviceServerTest, ConcurrentClientsEachGetTheirOwnAnswers) {
+    auto client = [](int sg, const std::string& vendor, bool& ok) {
+        devsock::SocketChannel channel;
+        ok = channel.open(qv::sandboxPath("/dev/sg" + std::to_string(sg))) == 0;
+        for (int i = 0; ok && i < 200; ++i) {
+            devsock::ChannelReply reply;
+            ok = channel.exchange(inquiryRequest(36), reply) == 0 && reply.dataIn.size() == 36 &&
+                 std::string(reply.dataIn.begin() + 8, reply.dataIn.begin() + 14) == vendor;
+        }
+    };
+    bool ok0 = false, ok1 = false;
+    std::thread a(client, 0, "QVDISK", std::ref(ok0));
+    std::thread b(client, 1, "OTHERV", std::ref(ok1));
+    a.join();
+    b.join();
+    EXPECT_TRUE(ok0);
+    EXPECT_TRUE(ok1);
+    EXPECT_EQ(bus.journal().size(), 400u);
+}
+
+} // namespace
+} // namespace qv::sim::scsi

@@ -1,0 +1,33 @@
+// The one unit of the disk bus library that touches a device: a handle on a device node below
+// the sandbox root. The node is reached through the device channel chosen when it is opened (the
+// driver's node, or a stand-in's socket); every request crosses with its data inline.
+#pragma once
+
+#include <device_channel.h>
+
+#include <cstdint>
+#include <memory>
+
+class CDriverIFace {
+public:
+    // `codec` builds the driver's request blocks when the node is the real device.
+    explicit CDriverIFace(const qv::devsock::NodeRequestCodec& codec);
+    ~CDriverIFace();
+    CDriverIFace(const CDriverIFace&) = delete;
+    CDriverIFace& operator=(const CDriverIFace&) = delete;
+
+    // Opens the fixed path `path` (resolved below the sandbox root) read-write; 0 or the errno
+    // of the failed open (the handle stays closed).
+    uint32_t Open(const char* path, int mode);
+    // 0 or the errno of the failed close; closed afterwards in any case.
+    uint32_t Close();
+    bool IsOpen() const { return channel_ != nullptr; }
+    // One driver request: ERR_DEVICE_NOT_FOUND when closed, else 0 or the request's errno.
+    uint32_t Exchange(const qv::devsock::ChannelRequest& request, qv::devsock::ChannelReply& reply);
+
+    char szDriver[80] = {};   // the path last opened
+
+private:
+    const qv::devsock::NodeRequestCodec& codec_;
+    std::unique_ptr<qv::devsock::DeviceChannel> channel_;
+};
