@@ -3,15 +3,22 @@
 // gets its one-line answer ("wrong-value", "no-creation", ...).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "bios_image.h"
 #include "model_code.h"
+#include "registry.h"
 #include "temp_root.h"
 
 namespace {
+
+void setText(const char* key, const char* text)
+{
+    SetRegData(key, text, static_cast<unsigned long>(std::strlen(text)));
+}
 
 std::vector<std::string> agentPaths()
 {
@@ -29,6 +36,10 @@ TEST(AgentRegistrationTest, EveryAgentRegistersItsObjectsInGetNextOrder)
     for (const std::string& agent : agents) {
         qv::test::TempRoot root;
         ASSERT_TRUE(qv::test::storeModelCode(55));
+        // The volume capacity agent finds its lock file through these, as on an installed server.
+        setText("SOFTWARE\\Quorvane\\Trivoke=Globalpath", "/usr/qvserver/etc");
+        setText("SOFTWARE\\Quorvane\\Trivoke\\Qvscdll\\CurrentVersion=Cfgfile", "qvvolcap.cfg");
+        root.writeFile("/usr/qvserver/etc/qvvolcap.cfg", "");
         qv::sim::BiosInventory inventory;   // the device agent records the server at start
         inventory.modelCode = 55;
         qv::sim::writeBiosImage(root.at("/dev/mem"),

@@ -74,7 +74,7 @@ TEST_F(ClimateServiceTest, AnswersGetCommandsFromTheSensorLists)
     EXPECT_EQ(ask({1, 2}), list_.GetCount(2));
     EXPECT_GE(list_.GetCount(2), 1);
     EXPECT_EQ(ask({1, 1}), list_.GetCount(1));
-    EXPECT_EQ(ask({1, 4}), 1);
+    EXPECT_EQ(ask({1, 4}), 2);                       // the baseboard's fan and the power supply's
     EXPECT_EQ(ask({2, 2, 0}), 2);
     EXPECT_EQ(ask({22, 2, 0}), 1203);                // 191 * 0.063 V in hundredths
     EXPECT_EQ(ask({24, 2, 0}), 0);                   // voltage readings come from 22

@@ -78,7 +78,7 @@ TEST_F(CacheServiceTest, ConcurrentClientsEachGetTheirOwnAnswer)
 {
     EXPECT_EQ(system.bVersion, 10);
     EXPECT_EQ(system.nPackages, 3u);   // baseboard, power and card controllers
-    EXPECT_EQ(system.nSensors, 4u);    // the repository's three 1.0 sensors and the 0.9 one
+    EXPECT_EQ(system.nSensors, 7u);    // baseboard: three 1.0, one 0.9; power supply: three
     EXPECT_EQ(system.nFRUs, 4u);
     std::vector<PkgInfoType> packages(system.nPackages);
     for (unsigned p = 0; p < system.nPackages; ++p)
