@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::memcpy(event.szAddString, add.data(), std::min(add.size(), sizeof event.szAddString - 1));
     std::memcpy(event.szEventString, templ.data(),
                 std::min(templ.size(), sizeof event.szEventString - 1));
-    const std::string_view spec = in.take(size);
-    qv::fuzz::writeRootFile("/usr/qvserver/etc/evtspec.cfg", spec.data(), spec.size());
+    const std::string_view descriptions = in.take(size);
+    qv::fuzz::writeRootFile("/usr/qvserver/etc/evtspec.cfg", descriptions.data(), descriptions.size());
 
     char text[QVELFMT_TOKEN_TEXT_SIZE];
     QVELFMT_GetToken(GetTokenString, token.c_str(), &event, text);

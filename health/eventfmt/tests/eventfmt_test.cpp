@@ -11,11 +11,11 @@
 
 namespace {
 
-constexpr char kSpecPath[] = "/usr/qvserver/etc/evtspec.cfg";
+constexpr char kDescriptionPath[] = "/usr/qvserver/etc/evtspec.cfg";
 
 class EventFormat : public ::testing::Test {
 protected:
-    void spec(const std::string& text) { root_.writeFile(kSpecPath, text); }
+    void description(const std::string& text) { root_.writeFile(kDescriptionPath, text); }
 
     // {found, value} for the codes, NULL where a pointer is absent.
     std::pair<bool, std::string> key(const unsigned char* type, const unsigned char* trigger,
@@ -66,7 +66,7 @@ const char kNested[] =
 
 TEST_F(EventFormat, ReadKeyWalksNestedSectionsBySubstring)
 {
-    spec(kNested);
+    description(kNested);
     const unsigned char type = 0x0C, trigger = 0x6F, offset = 0xA5, other = 0x0D;
     struct Case {
         const unsigned char *type, *trigger, *offset;
@@ -171,13 +171,13 @@ TEST_F(EventFormat, EmptyTokenWritesNothing)
     EXPECT_EQ(var.getVal(), nullptr);
 }
 
-const char kTemplateSpec[] =
+const char kTemplateDescriptions[] =
     "[SensorType 0x0C]\n[EvtTrigger 0x6F]\n[Offset 0x05]\n"
     "Varbind1=sn\nVarbind2=s1\nVarbind3=b2x\n";
 
 TEST_F(EventFormat, TemplateWalkIntoText)
 {
-    spec(kTemplateSpec);
+    description(kTemplateDescriptions);
     struct Case {
         const char* templ;
         std::string text;
@@ -200,7 +200,7 @@ TEST_F(EventFormat, TemplateWalkIntoText)
 
 TEST_F(EventFormat, TextStaysWithinTheCallersCapacity)
 {
-    spec(kTemplateSpec);
+    description(kTemplateDescriptions);
     EvtStruct e = event("%2 %2 %2", std::string(200, 'a').c_str());
     char out[64] = "head:";
     std::memset(out + 6, '#', sizeof out - 6);
@@ -216,7 +216,7 @@ std::string textOf(const CAttrValue& var)
 
 TEST_F(EventFormat, TemplateWalkIntoTrapVariables)
 {
-    spec(kTemplateSpec);
+    description(kTemplateDescriptions);
     EvtStruct e = event("Fan %1 on %2, %4 %", "disk");
     CAttrValue vars[8];
     int count = 0;
@@ -232,7 +232,7 @@ TEST_F(EventFormat, TemplateWalkIntoTrapVariables)
 
 TEST_F(EventFormat, TrapVariablesStayWithinCapacityAndTextComesLast)
 {
-    spec(kTemplateSpec);
+    description(kTemplateDescriptions);
     struct Case {
         const char* templ;
         int capacity;

@@ -19,7 +19,7 @@ namespace {
 using qv::test::ChildProcess;
 using qv::test::eventually;
 
-constexpr char kSpec[] =
+constexpr char kDescriptions[] =
     "[SensorType 0x04]\n[EvtTrigger 0x01]\n"
     "[Offset 0x02]\nString=Fan %1 failed\nTrapID=1.3.6.1.4.1.93071.2.23.5\nVarbind1=sn\n"
     "[Offset 0x03]\nString=Leading dot\nTrapID=.1.3.6.1.4.1.93071.2.23.9\n"
@@ -62,7 +62,7 @@ protected:
         nlohmann::json scenario = qv::test::defaultScenario();
         scenario["bmc"]["sel"] = nlohmann::json::array();
         ASSERT_TRUE(qv::test::startSimulator(sim_, root_, scenario));
-        root_.writeFile("/usr/qvserver/etc/evtspec.cfg", kSpec);
+        root_.writeFile("/usr/qvserver/etc/evtspec.cfg", kDescriptions);
         root_.writeFile("/usr/bin/snmptrap", kStandIn);
         ::chmod(root_.at("/usr/bin/snmptrap").c_str(), 0755);
     }
