@@ -37,21 +37,31 @@ const std::vector<std::string> kTimeouts = {"-t", "5", "-r", "1"};
 
 } // namespace
 
-int freeUdpPort()
+int freeUdpPort(int family)
 {
-    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    int fd = socket(family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) throw std::runtime_error("socket failed");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    sockaddr_storage storage{};
+    socklen_t length;
+    if (family == AF_INET6) {
+        auto* address = reinterpret_cast<sockaddr_in6*>(&storage);
+        address->sin6_family = AF_INET6;
+        address->sin6_addr = in6addr_loopback;
+        length = sizeof *address;
+    } else {
+        auto* address = reinterpret_cast<sockaddr_in*>(&storage);
+        address->sin_family = AF_INET;
+        address->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        length = sizeof *address;
+    }
+    if (bind(fd, reinterpret_cast<sockaddr*>(&storage), length) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
         close(fd);
         throw std::runtime_error("cannot find a free UDP port");
     }
     close(fd);
-    return ntohs(address.sin_port);
+    return ntohs(family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port
+                                    : reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
 }
 
 PrivateSnmpd::PrivateSnmpd(const std::string& workDir, const std::vector<PassLine>& passes)

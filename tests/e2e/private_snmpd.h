@@ -2,6 +2,8 @@
 // real net-snmp clients against it, stopped again when the object goes away.
 #pragma once
 
+#include <sys/socket.h>
+
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -15,8 +17,9 @@ struct PassLine {
     std::string program;   // absolute path of the agent
 };
 
-// A UDP port on 127.0.0.1 that was free a moment ago.
-int freeUdpPort();
+// A UDP port on the loopback address of the family (127.0.0.1 or ::1) that was free a moment
+// ago; throws when the family has no loopback address here.
+int freeUdpPort(int family = AF_INET);
 
 class PrivateSnmpd {
 public:

@@ -10,13 +10,14 @@
 
 namespace qv::e2e {
 
-PrivateSnmptrapd::PrivateSnmptrapd(const test::TempRoot& root, const std::string& name, int port)
+PrivateSnmptrapd::PrivateSnmptrapd(const test::TempRoot& root, const std::string& name, int port,
+                                   const std::string& listenPrefix)
     : output_(root.at("/" + name + ".out")), port_(port)
 {
     const std::string conf = root.at("/" + name + ".conf");
     root.writeFile("/" + name + ".conf", "disableAuthorization yes\n");
     const std::string persistent = root.at("/" + name + ".persist");
-    const std::string listen = "udp:127.0.0.1:" + std::to_string(port);
+    const std::string listen = listenPrefix + std::to_string(port);
     pid_ = ::fork();
     if (pid_ == 0) {
         const int fd = ::open(output_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

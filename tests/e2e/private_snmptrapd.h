@@ -11,9 +11,11 @@ namespace qv::e2e {
 
 class PrivateSnmptrapd {
 public:
-    // Listens on udp:127.0.0.1:PORT; its files are NAME.conf, NAME.out and NAME.persist in
-    // the root. Call ready() before sending.
-    PrivateSnmptrapd(const test::TempRoot& root, const std::string& name, int port);
+    // Listens on LISTEN_PREFIX + PORT (udp:127.0.0.1:PORT unless told otherwise, such as
+    // "udp6:[::1]:"); its files are NAME.conf, NAME.out and NAME.persist in the root. Call
+    // ready() before sending.
+    PrivateSnmptrapd(const test::TempRoot& root, const std::string& name, int port,
+                     const std::string& listenPrefix = "udp:127.0.0.1:");
     ~PrivateSnmptrapd();
     PrivateSnmptrapd(const PrivateSnmptrapd&) = delete;
     PrivateSnmptrapd& operator=(const PrivateSnmptrapd&) = delete;
