@@ -1,7 +1,8 @@
 // Start-up of one service to ready, and its peak memory. The service runs in the foreground
 // (QV_FOREGROUND=1 is set), is stopped with SIGTERM once ready, and must then exit with 0.
-// Ready is a file or socket below the root that exists and is not an empty file ("path:P"), or
-// the IPMI cache service answering a request ("bmccache"). Prints "MS MAXRSS_KB", or "FAILED
+// Ready is a file or socket below the root that exists and is not an empty file ("path:P"), the
+// IPMI cache service answering a request ("bmccache"), or the NIC parameter segment existing with
+// the service attached to it ("nicsegment"). Prints "MS MAXRSS_KB", or "FAILED
 // WHAT" with exit status 1.
 //
 // Usage: service_startup READY TIMEOUT_S PROGRAM [ARG...]
@@ -19,6 +20,9 @@
 
 #include "process_timing.h"
 #include "qvbmccache.h"
+#include "shared_memory.h"
+
+#include <sys/shm.h>
 
 namespace {
 
@@ -37,6 +41,15 @@ bool cacheAnswers()
            IPMI_PIPE_FAILED;
 }
 
+bool nicSegmentAttached()
+{
+    int key = 0;
+    if (!nic::segmentKey(key)) return false;
+    const int id = shmget(key, 0, 0);
+    shmid_ds info{};
+    return id >= 0 && shmctl(id, IPC_STAT, &info) == 0 && info.shm_nattch > 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -53,7 +66,7 @@ int main(int argc, char** argv)
     setenv("QV_FOREGROUND", "1", 1);
     const char* root = std::getenv("QV_ROOT");
     const std::string readyPath = ready.rfind("path:", 0) == 0 ? std::string(root ? root : "") + ready.substr(5) : "";
-    if (readyPath.empty() && ready != "bmccache") return 2;
+    if (readyPath.empty() && ready != "bmccache" && ready != "nicsegment") return 2;
     if (ready == "bmccache") setenv(kReplyWaitEnv, "250", 1);
 
     const auto start = std::chrono::steady_clock::now();
@@ -66,7 +79,7 @@ int main(int argc, char** argv)
             exited = true;
             break;
         }
-        up = readyPath.empty() ? cacheAnswers() : pathReady(readyPath);
+        up = !readyPath.empty() ? pathReady(readyPath) : ready == "bmccache" ? cacheAnswers() : nicSegmentAttached();
         if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

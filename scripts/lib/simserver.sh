@@ -51,8 +51,8 @@ simserver_start_services() {
   for _ in $(seq 600); do [ -S "$root/var/qvserver/qvclimated.socket" ] && break; sleep 0.1; done
 }
 
-# Network interfaces (the machine's own when it has eth* names, else a fixture) and qvlanalertd.
-simserver_start_network() {
+# Network interfaces: the machine's own when it has eth* names, else a fixture.
+simserver_prepare_network() {
   mkdir -p "$root/proc/net" "$root/etc/rc.d/init.d" "$root/var/qvsim"
   if grep -q '^ *eth[^:]*:' /proc/net/dev; then
     ln -s /proc/net/dev "$root/proc/net/dev"
@@ -64,6 +64,11 @@ simserver_start_network() {
       'eth1 hwaddr=00:60:b0:0a:1b:2d base=0x2000 irq=11 flags=0x1043' >"$root/var/qvsim/netif"
   fi
   : >"$root/etc/rc.d/init.d/qvlanalertd"   # the NIC parameter segment's key comes from this file
+}
+
+# The interfaces above and the network trap daemon that keeps the NIC parameter segment.
+simserver_start_network() {
+  simserver_prepare_network
   QV_FOREGROUND=1 "$build/network/qvlanalertd/qvlanalertd" &
   simserver_pids+=($!)
   sleep 0.5
