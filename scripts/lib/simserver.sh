@@ -51,6 +51,15 @@ simserver_start_services() {
   for _ in $(seq 600); do [ -S "$root/var/qvserver/qvclimated.socket" ] && break; sleep 0.1; done
 }
 
+# Volume capacity: the registry values that place its files in /usr/qvserver/etc, and a mount
+# table with the file status stand-in giving two volumes.
+simserver_prepare_volumes() {
+  cp -R "$here/sim/fixtures/volumes/." "$root/"
+  "$build/platform/qvregtool/qvregtool" -s 'SOFTWARE\Quorvane\Trivoke=Globalpath' string /usr/qvserver/etc
+  "$build/platform/qvregtool/qvregtool" -s 'SOFTWARE\Quorvane\Trivoke\Qvscdll\CurrentVersion=Cfgfile' \
+    string qvvolcap.cfg
+}
+
 # Network interfaces: the machine's own when it has eth* names, else a fixture.
 simserver_prepare_network() {
   mkdir -p "$root/proc/net" "$root/etc/rc.d/init.d" "$root/var/qvsim"
