@@ -25,6 +25,12 @@ public:
     // One driver request: ERR_DEVICE_NOT_FOUND when closed, else 0 or the request's errno.
     uint32_t Exchange(const qv::devsock::ChannelRequest& request, qv::devsock::ChannelReply& reply);
 
+    // The 2.2 kernels' generic SCSI transfer (request code 0x4D004 of old): write `inLength`
+    // bytes of `buffer`; a non-zero driver status in the header written is returned as it is;
+    // else read up to `outLength` bytes back into `buffer` and return the driver status of the
+    // header read. A failed write or read gives its errno; ERR_DEVICE_NOT_FOUND when closed.
+    uint32_t WriteRead(uint8_t* buffer, uint32_t inLength, uint32_t outLength);
+
     char szDriver[80] = {};   // the path last opened
 
 private:

@@ -1,0 +1,3 @@
+#include "raid_query.h"
+
+uint32_t ReleaseDACList() { return 0; }
