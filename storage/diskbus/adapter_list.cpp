@@ -91,6 +91,8 @@ uint32_t BuildAdapterList() {
 }
 
 uint32_t ReleaseAdapterList() {
+    // The RAID objects point at adapters: they go first, never left pointing at freed ones.
+    ReleaseDACList();
     AdapterList& list = adapterList();
     for (auto& adapter : list.adapters)
         adapter.reset();
@@ -204,6 +206,5 @@ void ResetDiskbusStateForTests() {
     ReleaseAdapterList();
     mfgObject().reset();
     deviceListObject().reset();
-    ReleaseDACList();
     CAMIScsiAdapter::ResetFirstAdapterForTests();
 }

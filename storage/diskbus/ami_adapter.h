@@ -7,6 +7,11 @@
 
 #include <cstdint>
 
+// One request of the controller's management interface on `device`, the command buffer answered
+// in place: 0 and the ioctl's result, or the errno of the failed request (ERR_DEVICE_NOT_FOUND
+// when the device is closed).
+uint32_t MegaRaidIoctl(CDriverIFace& device, uint8_t* buffer, uint32_t size, bool shortForm, int32_t* result);
+
 class CAMIScsiAdapter : public CScsiAdapter {
 public:
     CAMIScsiAdapter(unsigned adapterNumber, unsigned transferSize);
@@ -18,11 +23,6 @@ public:
     bool GetSenseData(sdType* sense) override;
     uint32_t IssueDriveCmd(unsigned channel, unsigned target, const uint8_t* cdb, unsigned cdbLength) override;
     uint32_t SendDriveData(unsigned channel, unsigned target, const uint8_t* cdb, unsigned cdbLength) override;
-
-    // One management command of the RAID configuration through this adapter's handle: `buffer`
-    // holds the request (its header) and the data area; answered in place. 0, the errno of the
-    // failed request, or (long form) the controller's command status.
-    uint32_t ManagementCommand(uint8_t* buffer, uint32_t size, bool shortForm);
 
     // The controller number: adapter number minus that of the first MegaRAID adapter of the process.
     uint32_t idAdapterNos;

@@ -70,6 +70,9 @@ public:
     uint32_t FindLogicalDrive(SCSIAddressType address, unsigned* index) override;
 };
 
+// Where a configuration reply keeps its logical drives (the 8- and 40-drive layouts).
+struct ConfigLayout;
+
 enum CardClass : uint32_t { unknown = 0, LD8Capable = 1, LD40Capable = 2 };
 
 // A MegaRAID controller (adapter class 1).
@@ -91,9 +94,7 @@ public:
     static uint32_t cbHeader;
 
 private:
-    void FillFromConfig8(const uint8_t* data, unsigned count);
-    void FillFromConfig40(const uint8_t* data, unsigned count);
-    void FillLogicalDrive(unsigned index, uint8_t level, uint8_t status);
+    void FillFromConfig(const uint8_t* data, unsigned count, const ConfigLayout& layout);
 };
 
 // The controller's logical drive status as an LDState.
