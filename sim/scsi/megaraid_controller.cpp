@@ -185,6 +185,8 @@ int32_t MegaRaidController::longRequest(Bytes& buffer, PassThroughRecord& record
     if (opcode == kCommandOpcode) {
         Bytes data;
         const bool offered = command(buffer[kCommand], buffer[kParameter], data);
+        record.cdb = {buffer[kCommand], buffer[kParameter]};
+        record.status = offered ? 0 : kCommandRefused;
         std::fill(buffer.begin() + kLongHeader, buffer.end(), 0);
         place(buffer, kLongHeader, data);
         buffer[kCommandStatus] = offered ? 0 : kCommandRefused;
@@ -222,6 +224,8 @@ int32_t MegaRaidController::shortRequest(Bytes& buffer, PassThroughRecord& recor
     if (buffer[kShortCommand] != kPassThroughMailbox || buffer[kShortParameter] != kPassThroughMarker) {
         Bytes data;
         const bool offered = command(buffer[kShortCommand], buffer[kShortParameter], data);
+        record.cdb = {buffer[kShortCommand], buffer[kShortParameter]};
+        record.status = offered ? 0 : kCommandRefused;
         std::fill(buffer.begin() + kShortData, buffer.end(), 0);
         place(buffer, kShortData, data);
         return offered ? 0 : kCommandRefused;

@@ -42,7 +42,8 @@ struct MegaRaidDescription {
     std::vector<RaidLogicalDrive> drives;
 };
 
-// A pass-through as the controller received it.
+// A pass-through as the controller received it; for a management command `cdb` holds the
+// command and its parameter.
 struct PassThroughRecord {
     bool passThrough = false;
     int channel = -1, target = -1;

@@ -333,10 +333,8 @@ devsock::Reply ScsiBus::raidRequest(const devsock::Request& request, bool shortF
 }
 
 void ScsiBus::journalPassThrough(const char* form, int sgNumber, const PassThroughRecord& pass) {
-    if (!pass.passThrough)
-        return;   // management commands are not SCSI commands
     CommandRecord record;
-    record.form = form;
+    record.form = pass.passThrough ? form : std::string(form) + "-command";
     record.sgNumber = sgNumber;
     record.channel = pass.channel;
     record.target = pass.target;

@@ -26,7 +26,9 @@ struct AdapterDescription {
 
 // One command as a node received it. `form` says how it came: "sg3" (SG_IO), "sg2" (the 2.2
 // write and read), "megaraid" (the controller's long pass-through on /dev/megadev0) or
-// "megaraid22" (its short form); a pass-through names the member disk by channel and target.
+// "megaraid22" (its short form); a pass-through names the member disk by channel and target. The
+// controller's management commands are journaled as "megaraid-command" and "megaraid22-command",
+// their `cdb` the command and its parameter.
 struct CommandRecord {
     std::string form = "sg3";
     int sgNumber = -1;

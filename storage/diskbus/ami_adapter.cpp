@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -67,8 +68,11 @@ uint32_t MegaRaidIoctl(CDriverIFace& device, uint8_t* buffer, uint32_t size, boo
     qv::devsock::ChannelReply reply;
     if (uint32_t error = device.Exchange(request, reply); error != 0)
         return error;
+    if (reply.status.size() != payload::kStatusBytes)
+        return EIO;
     std::memcpy(result, reply.status.data(), sizeof *result);
-    std::memcpy(buffer, reply.dataIn.data(), std::min<size_t>(reply.dataIn.size(), size));
+    if (!reply.dataIn.empty())
+        std::memcpy(buffer, reply.dataIn.data(), std::min<size_t>(reply.dataIn.size(), size));
     return 0;
 }
 

@@ -8,6 +8,15 @@
 #include <cerrno>
 #include <cstring>
 
+namespace {
+DiskbusChannelFactory& channelFactory() {
+    static DiskbusChannelFactory factory;
+    return factory;
+}
+} // namespace
+
+void SetDiskbusChannelFactoryForTests(DiskbusChannelFactory factory) { channelFactory() = std::move(factory); }
+
 CDriverIFace::CDriverIFace(const qv::devsock::NodeRequestCodec& codec) : codec_(codec) {}
 
 CDriverIFace::~CDriverIFace() { Close(); }
@@ -16,7 +25,7 @@ uint32_t CDriverIFace::Open(const char* path, int /*mode*/) {
     Close();
     std::strncpy(szDriver, path, sizeof szDriver - 1);
     szDriver[sizeof szDriver - 1] = '\0';
-    auto channel = qv::devsock::channelForNode(qv::sandboxPath(path), codec_);
+    auto channel = channelFactory() ? channelFactory()(path) : qv::devsock::channelForNode(qv::sandboxPath(path), codec_);
     if (int error = channel->open(qv::sandboxPath(path)); error != 0)
         return static_cast<uint32_t>(error);
     channel_ = std::move(channel);

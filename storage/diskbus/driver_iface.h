@@ -6,7 +6,14 @@
 #include <device_channel.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
+
+// Test seam: every later open takes its channel from `factory` (given the fixed path opened)
+// instead of the node's own choice; an empty one restores it. For tests and fuzz targets only.
+using DiskbusChannelFactory = std::function<std::unique_ptr<qv::devsock::DeviceChannel>(const std::string& path)>;
+void SetDiskbusChannelFactoryForTests(DiskbusChannelFactory factory);
 
 class CDriverIFace {
 public:

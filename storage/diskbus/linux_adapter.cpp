@@ -144,6 +144,8 @@ uint32_t CLinuxScsiAdapter::TransferSgIo(const uint8_t* cdb, unsigned cdbLength,
         return error;
 
     payload::SgIoStatusFields status;
+    if (reply.status.size() != request.statusLength)
+        return EIO;
     std::memcpy(&status, reply.status.data(), sizeof status);
     lastIo_.status = status.status;
     lastIo_.masked_status = status.maskedStatus;
@@ -152,7 +154,7 @@ uint32_t CLinuxScsiAdapter::TransferSgIo(const uint8_t* cdb, unsigned cdbLength,
     lastIo_.sb_len_wr = std::min<uint8_t>(status.senseWritten, kSgIoSenseLength);
     lastIo_.resid = status.residual;
     std::memcpy(sense, reply.status.data() + sizeof status, kSgIoSenseLength);
-    if (fromDevice)
+    if (fromDevice && !reply.dataIn.empty())
         std::memcpy(data, reply.dataIn.data(), std::min<size_t>(reply.dataIn.size(), dataLength));
 
     const bool transportFault = status.hostStatus != 0 || (status.driverStatus & ~payload::kDriverSense) != 0;

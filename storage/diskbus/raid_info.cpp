@@ -14,6 +14,7 @@
 #include <cstring>
 #include <new>
 
+namespace {
 // The two configuration layouts: logical drive records from byte 4, each with its spans.
 struct ConfigLayout {
     unsigned maxDrives;
@@ -24,7 +25,6 @@ struct ConfigLayout {
     bool packedDevice;   // {reserved, target | channel << 4} rather than {channel, target}
 };
 
-namespace {
 constexpr time_t kConfigLifetime = 15;
 constexpr uint32_t kDataArea22 = 25600;
 constexpr ConfigLayout kConfig8{8, 104, 4, 24, 8, false};
@@ -295,22 +295,25 @@ uint32_t CAMIRaidInfo::RefreshConfig() {
     if (card == unknown)
         if (uint32_t status = GetCardInfo(); status != 0)
             return status;
-    const bool wide = card == LD40Capable;
-    const uint32_t status = wide ? Command(megaraid::kCmdExtended, megaraid::kParamConfig40, true)
+    const uint32_t status = card == LD40Capable ? Command(megaraid::kCmdExtended, megaraid::kParamConfig40, true)
                                  : Command(megaraid::kCmdConfig8, 0, false);
     if (status != 0)
         return status;
-    const ConfigLayout& layout = wide ? kConfig40 : kConfig8;
-    // The controller's count indexes records: never past the layout's.
-    const unsigned count = std::min<unsigned>(Data()[0], layout.maxDrives);
-    if (uint32_t failed = AllocLogicalDrives(count); failed != 0)
+    if (uint32_t failed = ReadConfigReply(); failed != 0)
         return failed;
-    FillFromConfig(Data(), count, layout);
     timeLast = now;
     return 0;
 }
 
-void CAMIRaidInfo::FillFromConfig(const uint8_t* data, unsigned count, const ConfigLayout& layout) {
+uint32_t CAMIRaidInfo::ReadConfigReply() {
+    const uint8_t* data = Data();
+    if (data == nullptr || pHBA == nullptr)
+        return ERR_RESOURCE_UNAVAILABLE;
+    const ConfigLayout& layout = card == LD40Capable ? kConfig40 : kConfig8;
+    // The controller's count indexes records: never past the layout's.
+    const unsigned count = std::min<unsigned>(data[0], layout.maxDrives);
+    if (uint32_t failed = AllocLogicalDrives(count); failed != 0)
+        return failed;
     const uint8_t host = static_cast<uint8_t>(pHBA->idAdapter);
     for (unsigned i = 0; i < count; ++i) {
         const uint8_t* record = data + kRecordsOffset + i * layout.recordSize;
@@ -336,4 +339,5 @@ void CAMIRaidInfo::FillFromConfig(const uint8_t* data, unsigned count, const Con
         }
         AdjustLDSize(&ld.info, ld.nDisks);
     }
+    return 0;
 }

@@ -70,9 +70,6 @@ public:
     uint32_t FindLogicalDrive(SCSIAddressType address, unsigned* index) override;
 };
 
-// Where a configuration reply keeps its logical drives (the 8- and 40-drive layouts).
-struct ConfigLayout;
-
 enum CardClass : uint32_t { unknown = 0, LD8Capable = 1, LD40Capable = 2 };
 
 // A MegaRAID controller (adapter class 1).
@@ -88,13 +85,14 @@ public:
     uint8_t* Data() const { return sdBuffer.pb ? sdBuffer.pb + cbHeader : nullptr; }
     uint32_t DataLength() const { return sdBuffer.cb - cbHeader; }
 
+    // Fills the logical drives from the configuration reply in the data area, laid out for the
+    // card's class; every count the reply gives is bounded by that layout.
+    uint32_t ReadConfigReply();
+
     bool fKernel22;
     CardClass card = unknown;
     // Header in front of the data area: 8 on 2.2 kernels, 110 otherwise.
     static uint32_t cbHeader;
-
-private:
-    void FillFromConfig(const uint8_t* data, unsigned count, const ConfigLayout& layout);
 };
 
 // The controller's logical drive status as an LDState.
