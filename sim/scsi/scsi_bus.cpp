@@ -149,6 +149,11 @@ devsock::Reply ScsiBus::handle(int sgNumber, const devsock::Request& request, By
     auto f = faults_.find(sgNumber);
     if (f != faults_.end() && f->second.transportErrno != 0)
         return failed(f->second.transportErrno);
+    // The RAID driver takes its short-form requests on the generic node of any of its devices.
+    constexpr uint32_t kRaidShortForm = 1;
+    if (raid_ && request.op == devsock::kIoctl && request.code == kRaidShortForm &&
+        t->second.description().host == raid_->description().host)
+        return raidRequest(request, true, sgNumber);
     if (request.op == devsock::kWrite)
         return sgWrite(sgNumber, t->second, request, held);
     if (request.op == devsock::kRead) {
