@@ -120,6 +120,35 @@ std::vector<int> ScsiBus::sgNumbers() const {
     return numbers;
 }
 
+std::map<std::string, int> ScsiBus::blockNodes() const {
+    std::lock_guard lock(mutex_);
+    std::map<std::string, int> nodes;
+    for (const auto& [sg, target] : targets_)
+        if (!target.description().blockNode.empty())
+            nodes[target.description().blockNode] = sg;
+    return nodes;
+}
+
+devsock::Reply ScsiBus::handleBlock(int sgNumber, const devsock::Request& request) {
+    std::lock_guard lock(mutex_);
+    auto t = targets_.find(sgNumber);
+    if (t == targets_.end() || request.op != devsock::kIoctl)
+        return failed(ENXIO);
+    const auto& d = t->second.description();
+    devsock::Reply reply;
+    if (request.code == payload::kGetIdLun) {
+        payload::IdLunReply id{};
+        id.devId = (d.id & 0xFF) | (d.lun & 0xFF) << 8 | (d.channel & 0xFF) << 16 | (d.host & 0xFF) << 24;
+        id.hostUniqueId = d.host + 1;
+        append(reply.data, id);
+    } else if (request.code == payload::kGetBusNumber) {
+        append(reply.data, int32_t(d.host));
+    } else {
+        return failed(EINVAL);
+    }
+    return reply;
+}
+
 bool ScsiBus::hasController() const {
     std::lock_guard lock(mutex_);
     return raid_.has_value();

@@ -62,6 +62,10 @@ public:
     // One request on /dev/sg<n>; `held` is the client's answer of a 2.2 write awaiting its read.
     devsock::Reply handle(int sgNumber, const devsock::Request& request, Bytes& held);
     devsock::Reply handle(int sgNumber, const devsock::Request& request);
+    // The block device nodes of the targets, with the target's sg number.
+    std::map<std::string, int> blockNodes() const;
+    // One request on a target's block node: the two address requests.
+    devsock::Reply handleBlock(int sgNumber, const devsock::Request& request);
     // A RAID controller is configured: /dev/megadev0 is served.
     bool hasController() const;
     // One request on /dev/megadev0.

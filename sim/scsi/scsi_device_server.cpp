@@ -16,6 +16,10 @@ void ScsiDeviceServer::start() {
                 [this, sg](NodeClient& client, const devsock::Request& request) {
                     return bus_.handle(sg, request, client.held);
                 })));
+    for (const auto& [path, sg] : bus_.blockNodes())
+        nodes.push_back(devsockNode(
+            qv::sandboxPath(path), [this, sg] { return bus_.open(sg); },
+            [this, sg](const devsock::Request& request) { return bus_.handleBlock(sg, request); }));
     if (bus_.hasController())
         nodes.push_back(devsockNode(
             qv::sandboxPath("/dev/megadev0"), [] { return 0; },

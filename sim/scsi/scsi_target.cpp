@@ -65,6 +65,7 @@ TargetDescription targetFromJson(const nlohmann::json& t) {
     for (const auto& b : t.value("vendorBytes", nlohmann::json::array()))
         d.vendorBytes.push_back(b.get<uint8_t>());
     d.blocks = t.value("blocks", 0u);
+    d.blockNode = t.value("block", "");
     return d;
 }
 

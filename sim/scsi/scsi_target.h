@@ -23,6 +23,7 @@ struct TargetDescription {
     std::string vendor, product, revision, serial;
     Bytes vendorBytes;                // INQUIRY bytes from 36 + serial length on (vendor specific)
     uint32_t blocks = 0;              // capacity in 512-byte blocks (disks)
+    std::string blockNode;            // its block device node ("/dev/sda"), none when empty
 };
 
 // A target of a scenario: channel, id, lun, kind and INQUIRY texts, capacity (host and sg number

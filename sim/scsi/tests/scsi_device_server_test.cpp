@@ -38,7 +38,7 @@ class ScsiDeviceServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         bus.load(nlohmann::json::parse(R"({"adapters": [{"host": 0, "driver": "aic7xxx"}],
-          "targets": [{"host": 0, "id": 0, "sg": 0, "vendor": "QVDISK", "blocks": 100},
+          "targets": [{"host": 0, "channel": 1, "id": 0, "lun": 2, "sg": 0, "vendor": "QVDISK", "blocks": 100, "block": "/dev/sda"},
                       {"host": 0, "id": 1, "sg": 1, "vendor": "OTHERV", "blocks": 100}]})"));
         server.start();
     }
@@ -80,6 +80,17 @@ TEST_F(ScsiDeviceServerTest, ConcurrentClientsEachGetTheirOwnAnswers) {
     EXPECT_TRUE(ok0);
     EXPECT_TRUE(ok1);
     EXPECT_EQ(bus.journal().size(), 400u);
+}
+
+TEST_F(ScsiDeviceServerTest, BlockNodeAnswersTheTwoAddressRequests) {
+    devsock::SocketChannel block;
+    ASSERT_EQ(block.open(qv::sandboxPath("/dev/sda")), 0);
+    devsock::ChannelReply reply;
+    ASSERT_EQ(block.exchange({payload::kGetIdLun, {}, 8, 0}, reply), 0);
+    EXPECT_EQ(reply.dataIn, (std::vector<uint8_t>{0, 2, 1, 0, 1, 0, 0, 0}));   // target, LUN, channel, host
+    ASSERT_EQ(block.exchange({payload::kGetBusNumber, {}, 4, 0}, reply), 0);
+    EXPECT_EQ(reply.dataIn, (std::vector<uint8_t>{0, 0, 0, 0}));
+    EXPECT_EQ(block.exchange({payload::kSgIo, {}, 4, 0}, reply), EINVAL);
 }
 
 TEST_F(ScsiDeviceServerTest, OlderInterfaceAnswersEachClientItsOwnWrite) {
