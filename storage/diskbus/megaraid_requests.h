@@ -84,7 +84,23 @@ static_assert(offsetof(LongRequest, inLength) == 0 &&
               offsetof(LongRequest, passDataLength) == 98 &&
               offsetof(LongRequest, passDataAddress2) == 102);
 
-// Offsets of the short forms (2.2 kernels).
+// The 2.2 kernels' management command (32 bytes); its reply data begin at byte 8.
+#pragma pack(push, 1)
+struct ShortCommand {
+    uint32_t inLength;    // 0: 6
+    uint32_t outLength;   // 4: 4096
+    uint8_t opcode;       // 8: 0x80
+    uint8_t reserved9[11];
+    uint8_t command;      // 20: mailbox byte 0
+    uint8_t parameter;    // 21: mailbox byte 1
+    uint8_t reserved22[10];
+};
+#pragma pack(pop)
+static_assert(sizeof(ShortCommand) == kShortCommandLength);
+static_assert(offsetof(ShortCommand, opcode) == 8 && offsetof(ShortCommand, command) == 20 &&
+              offsetof(ShortCommand, parameter) == 21);
+
+// Offsets of the short pass-through (2.2 kernels), whose tail follows its command block.
 namespace shortform {
 constexpr unsigned kInLength = 0;
 constexpr unsigned kOutLength = 4;

@@ -235,13 +235,13 @@ uint32_t CAMIRaidInfo::Command(uint8_t command, uint8_t parameter, bool hasParam
             return error;
         return buffer[offsetof(megaraid::LongRequest, commandStatus)];
     }
-    namespace sf = megaraid::shortform;
-    const uint32_t inLength = 6;
-    std::memcpy(buffer + sf::kInLength, &inLength, 4);
-    std::memcpy(buffer + sf::kOutLength, &sf::kOutLengthValue, 4);
-    buffer[sf::kOpcode] = megaraid::kOpcodePassThrough;
-    buffer[sf::kMailbox0] = command;
-    buffer[sf::kMailbox1] = hasParameter ? parameter : 0;
+    megaraid::ShortCommand rq{};
+    rq.inLength = 6;
+    rq.outLength = megaraid::shortform::kOutLengthValue;
+    rq.opcode = megaraid::kOpcodePassThrough;
+    rq.command = command;
+    rq.parameter = hasParameter ? parameter : 0;
+    std::memcpy(buffer, &rq, sizeof rq);
     if (uint32_t error = MegaRaidIoctl(pHBA->adapter, buffer, sdBuffer.cb, true, &result); error != 0)
         return error;
     return static_cast<uint32_t>(result);
