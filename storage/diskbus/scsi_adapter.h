@@ -43,7 +43,8 @@ public:
 
 class CScsiAdapter {
 public:
-    // `codec` builds the driver's request blocks when the adapter's node is a real device.
+    // Channels and class from adapter discovery of `adapterNumber`; the transfer size is rounded
+    // up to a multiple of 512 (at least 512).
     CScsiAdapter(unsigned adapterNumber, unsigned transferSize);
     virtual ~CScsiAdapter();
     CScsiAdapter(const CScsiAdapter&) = delete;
@@ -105,6 +106,8 @@ public:
     char szProduct[64] = {};
 
 protected:
+    // `codec` builds the driver's request blocks when the adapter's node is a real device (the
+    // generic SCSI driver's unless a class says otherwise).
     CScsiAdapter(unsigned adapterNumber, unsigned transferSize, const qv::devsock::NodeRequestCodec& codec);
     // Allocates cbSRBMax + sdBuffer.cb bytes when there is no buffer (room for every class's
     // header, and for the 2.2 transfer's data moved behind the command block); the data area at
