@@ -187,6 +187,30 @@ def climate_seeds():
     write("fuzz_climate_request", "odd-lengths", b"\x03abc" + fields(1) + b"\x85abcde" + b"\x00" + fields(5))
 
 
+def diskbus_seeds():
+    # fuzz_raid_config: [product data status][data area]: a 40-drive configuration with one RAID 5
+    # drive over four disks of channel 0 (devices packed as target | channel << 4).
+    record = bytearray(584)
+    record[0:8] = bytes([1, 5, 0, 0, 2, 0, 0, 4])
+    record[8:16] = struct.pack("<II", 0, 1000)
+    for k in range(4):
+        record[16 + 2 * k + 1] = k
+    product = bytearray(256)
+    product[8:12] = b"b\x011H"
+    product[40:52] = b"QV Stratavol"
+    write("fuzz_raid_config", "config40", b"\x00" + bytes([1, 0, 0, 0]) + bytes(record))
+    write("fuzz_raid_config", "product40", b"\x00" + bytes(product))
+    write("fuzz_raid_config", "enquiry8", b"\x01" + bytes([2, 0, 0, 0]) + bytes(record[:104]))
+    # fuzz_inquiry: [status][host][driver][sense written][32 sense bytes][data]
+    inquiry = bytearray(96)
+    inquiry[0:5] = bytes([0, 0, 2, 2, 91])
+    inquiry[8:36] = b"SEAGATE ST39204LC       0005"
+    sense = bytes([0x70, 0, 2, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x04, 0x02]) + bytes(18)
+    write("fuzz_inquiry", "disk", bytes([0, 0, 0, 0]) + bytes(32) + bytes(inquiry))
+    write("fuzz_inquiry", "short", bytes([0, 0, 0, 0]) + bytes(32) + bytes(inquiry[:5]))
+    write("fuzz_inquiry", "check-condition", bytes([2, 0, 8, 18]) + sense)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--qvsim-bios", default=os.path.join(ROOT, "build", "sim", "biosimage", "qvsim-bios"))
@@ -199,6 +223,7 @@ def main():
     devsock_seeds()
     bmccache_seeds()
     climate_seeds()
+    diskbus_seeds()
     qvbmc_seeds()
     bios_seeds(args.qvsim_bios)
     if args.recorder:

@@ -2,6 +2,7 @@
 
 #include "nic_interfaces.h"
 #include "nic_system.h"
+#include "kernel_release.h"
 #include "sandbox_path.h"
 #include "snmp_log.h"
 #include "tokenizer.h"
@@ -45,7 +46,7 @@ bool moduleLoaded(FileTokenizer* modules, const std::string& module)
 int firstReleaseNumber()
 {
     std::string release;
-    if (!queryKernelRelease(release)) return -1;
+    if (!qv::kernelRelease(release)) return -1;
     StringTokenizer parts(release, " \n\f\t\r.-");
     return parts.getTokenCount() > 0 ? std::atoi(parts.getToken(0).c_str()) : 0;
 }

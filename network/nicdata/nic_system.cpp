@@ -5,7 +5,6 @@
 #include <net/if.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -119,18 +118,6 @@ bool queryInterfaceFlags(const std::string& interface, unsigned& flags)
     ifreq req;
     if (!interfaceIoctl(interface, SIOCGIFFLAGS, req)) return false;
     flags = static_cast<unsigned short>(req.ifr_flags);
-    return true;
-}
-
-bool queryKernelRelease(std::string& release)
-{
-    if (!qv::sandboxRoot().empty()) {
-        std::ifstream in(qv::sandboxPath("/var/qvsim/uname"));
-        if (in && std::getline(in, release)) return true;
-    }
-    utsname names;
-    if (::uname(&names) != 0) return false;
-    release = names.release;
     return true;
 }
 

@@ -6,8 +6,8 @@
 //     eth0 hwaddr=00:60:b0:0a:1b:2c base=0x300 irq=10 dma=0 mem=0xd0000 flags=0x1143
 //
 // Numbers take any strtoul base prefix; missing keys read as 0. An interface the file does not
-// list fails like a vanished interface (ENODEV). Likewise $QV_ROOT/var/qvsim/uname holds the
-// kernel release on its first line. Without the files the real calls are made.
+// list fails like a vanished interface (ENODEV). Without the file the real calls are made. The
+// kernel release comes from qv::kernelRelease (kernel_release.h).
 #pragma once
 
 #include <cstdint>
@@ -26,6 +26,5 @@ struct InterfaceMap {
 bool queryHardwareAddress(const std::string& interface, unsigned char address[6]);
 bool queryInterfaceMap(const std::string& interface, InterfaceMap& map);
 bool queryInterfaceFlags(const std::string& interface, unsigned& flags);
-bool queryKernelRelease(std::string& release);
 
 } // namespace nic

@@ -44,6 +44,19 @@ int NodeChannel::exchange(const ChannelRequest& request, ChannelReply& reply)
 {
     if (fd_ < 0) return EBADF;
     const int fd = fd_;
+    if (request.kind == RequestKind::Write) {
+        const ssize_t n = ::write(fd, request.dataOut.data(), request.dataOut.size());
+        if (n < 0) return errno;
+        return static_cast<size_t>(n) == request.dataOut.size() ? 0 : EIO;
+    }
+    if (request.kind == RequestKind::Read) {
+        reply = ChannelReply{};
+        reply.dataIn.resize(request.dataInCapacity);
+        const ssize_t n = ::read(fd, reply.dataIn.data(), reply.dataIn.size());
+        if (n < 0) return errno;
+        reply.dataIn.resize(static_cast<size_t>(n));
+        return 0;
+    }
     return codec_.issue(request, reply, [fd](unsigned long code, void* block) {
         return ::ioctl(fd, code, block);
     });
@@ -68,7 +81,10 @@ int SocketChannel::open(const std::string& path) { return connection_->open(path
 int SocketChannel::exchange(const ChannelRequest& request, ChannelReply& reply)
 {
     Reply answer;
-    if (int error = connection_->exchange(request.code, request.dataOut, request.dataInCapacity,
+    const Op op = request.kind == RequestKind::Write ? kWrite
+                  : request.kind == RequestKind::Read ? kRead
+                                                      : kIoctl;
+    if (int error = connection_->exchange(op, request.code, request.dataOut, request.dataInCapacity,
                                           answer);
         error != 0)
         return error;

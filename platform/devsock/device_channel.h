@@ -20,12 +20,19 @@
 
 namespace qv::devsock {
 
+// What a request does on the node: a driver request (ioctl), or a plain write or read of the
+// node (the older SCSI generic interface takes its commands that way).
+enum class RequestKind : uint8_t { Driver, Write, Read };
+
 // One driver request. Data travels by value in both directions; no pointer leaves the process.
+// A Write carries dataOut and takes nothing back; a Read takes up to dataInCapacity bytes back in
+// dataIn. Neither has a status block.
 struct ChannelRequest {
     uint32_t code = 0;              // the driver's request number
     std::vector<uint8_t> dataOut;   // bytes the request carries to the device (command block first)
     uint32_t dataInCapacity = 0;    // bytes the caller can take back
     uint32_t statusLength = 0;      // size of the status block the driver writes back
+    RequestKind kind = RequestKind::Driver;
 };
 
 struct ChannelReply {

@@ -133,11 +133,11 @@ int Connection::open(const std::string& path)
     return error;
 }
 
-int Connection::exchange(uint32_t code, const std::vector<uint8_t>& data, uint32_t outCapacity,
+int Connection::exchange(Op op, uint32_t code, const std::vector<uint8_t>& data, uint32_t outCapacity,
                          Reply& reply)
 {
     if (fd_ < 0) return EBADF;
-    return roundTrip(Request{kIoctl, code, outCapacity, data}, reply);
+    return roundTrip(Request{op, code, outCapacity, data}, reply);
 }
 
 int Connection::roundTrip(const Request& request, Reply& reply)

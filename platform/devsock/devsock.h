@@ -15,6 +15,8 @@
 //           caller's answer buffer. The reply's result/error are what ioctl() would return; its
 //           data are the request's answer. The stand-in sends the true answer even when it is longer
 //           than outCapacity: the client copies at most the capacity and knows the true length.
+//   kWrite  a write() of the node: data are the bytes written; the reply has no data.
+//   kRead   a read() of the node of at most outCapacity bytes: the reply's data are the bytes read.
 //
 // Payload per device kind is documented by that device's client unit.
 #pragma once
@@ -30,7 +32,7 @@ constexpr uint32_t kMagic = 0x53445651; // "QVDS" in memory order
 constexpr size_t kMaxMessage = 1 << 20;  // largest message either side accepts
 constexpr int kReplyTimeoutMs = 10000;    // a stand-in that does not answer is a failed request
 
-enum Op : uint32_t { kOpen = 1, kIoctl = 2 };
+enum Op : uint32_t { kOpen = 1, kIoctl = 2, kWrite = 3, kRead = 4 };
 
 #pragma pack(push, 1)
 struct RequestHeader {
@@ -89,9 +91,12 @@ public:
     // Connects and performs kOpen. Returns 0, or the errno of the failed connect or of the open
     // the stand-in refused (EBUSY, ENODEV, ...).
     int open(const std::string& path);
-    // One kIoctl exchange. Returns 0 when a reply arrived (its result/error are in `reply`), or an
+    // One exchange of `op` (kIoctl, kWrite or kRead). Returns 0 when a reply arrived (its result/error are in `reply`), or an
     // errno for a transport failure (EIO for a malformed reply, ETIMEDOUT when none came in time).
-    int exchange(uint32_t code, const std::vector<uint8_t>& data, uint32_t outCapacity, Reply& reply);
+    int exchange(Op op, uint32_t code, const std::vector<uint8_t>& data, uint32_t outCapacity, Reply& reply);
+    int exchange(uint32_t code, const std::vector<uint8_t>& data, uint32_t outCapacity, Reply& reply) {
+        return exchange(kIoctl, code, data, outCapacity, reply);
+    }
     void close();
     bool isOpen() const { return fd_ >= 0; }
 

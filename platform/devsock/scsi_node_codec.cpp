@@ -101,6 +101,22 @@ int scsiId(const ChannelRequest& request, ChannelReply& reply, const NodeRequest
     return 0;
 }
 
+// The block driver's two address requests: a fixed record filled in place.
+int blockAddress(const ChannelRequest& request, ChannelReply& reply, const NodeRequestCodec::Ioctl& ioctl) {
+    if (request.statusLength != 0 || !request.dataOut.empty())
+        return EINVAL;
+    IdLunReply record{};
+    if (ioctl(request.code, &record) < 0)
+        return failedIoctl();
+    reply.status.clear();
+    reply.dataIn.clear();
+    if (request.code == kGetIdLun)
+        appendRecord(reply.dataIn, record);
+    else
+        appendRecord(reply.dataIn, record.devId);
+    return 0;
+}
+
 } // namespace
 
 int NodeCodec::issue(const ChannelRequest& request, ChannelReply& reply, const Ioctl& ioctl) const {
@@ -111,6 +127,9 @@ int NodeCodec::issue(const ChannelRequest& request, ChannelReply& reply, const I
         return sgIo(request, reply, ioctl);
     case kSgGetScsiId:
         return scsiId(request, reply, ioctl);
+    case kGetIdLun:
+    case kGetBusNumber:
+        return blockAddress(request, reply, ioctl);
     default:
         return EINVAL;
     }

@@ -9,6 +9,10 @@
 //                         reply data:   SgIoStatusFields, senseCapacity sense bytes (the status
 //                                       block), then the data from the device
 //   0x2276 SG_GET_SCSI_ID request data: none; reply data: ScsiIdReply
+//   0x5382 SCSI_IOCTL_GET_IDLUN (a block device node such as /dev/sda)
+//                         request data: none; reply data: IdLunReply
+//   0x5386 SCSI_IOCTL_GET_BUS_NUMBER (a block device node)
+//                         request data: none; reply data: the host number (int32)
 //
 // A reply with result -1 is an ioctl that failed with `error` as errno.
 #pragma once
@@ -20,6 +24,8 @@ namespace qv::devsock::scsi {
 enum Request : uint32_t {
     kSgIo = 0x2285,
     kSgGetScsiId = 0x2276,
+    kGetIdLun = 0x5382,
+    kGetBusNumber = 0x5386,
 };
 
 // Transfer directions as the driver numbers them.
@@ -60,7 +66,13 @@ struct ScsiIdReply {
     int16_t queueDepth;
     int32_t unused[2];
 };
+// The block driver's address record: target id in bits 0-7, LUN 8-15, channel 16-23, host 24-31.
+struct IdLunReply {
+    int32_t devId;
+    int32_t hostUniqueId;
+};
 #pragma pack(pop)
+static_assert(sizeof(IdLunReply) == 8);
 static_assert(sizeof(SgIoRequestFields) == 20);
 static_assert(sizeof(SgIoStatusFields) == 20);
 static_assert(sizeof(ScsiIdReply) == 32);

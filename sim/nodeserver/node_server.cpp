@@ -14,6 +14,15 @@ namespace qv::sim {
 
 ServedNode devsockNode(std::string path, std::function<int()> open,
                        std::function<devsock::Reply(const devsock::Request&)> ioctl) {
+    return devsockNode(std::move(path), std::move(open),
+                       std::function<devsock::Reply(NodeClient&, const devsock::Request&)>(
+                           [ioctl = std::move(ioctl)](NodeClient&, const devsock::Request& request) {
+                               return ioctl(request);
+                           }));
+}
+
+ServedNode devsockNode(std::string path, std::function<int()> open,
+                       std::function<devsock::Reply(NodeClient&, const devsock::Request&)> ioctl) {
     auto receive = [open = std::move(open), ioctl = std::move(ioctl)](
                        NodeClient& client, const uint8_t* data, size_t length, const NodeSend& send) {
         devsock::Request request;
@@ -29,7 +38,7 @@ ServedNode devsockNode(std::string path, std::function<int()> open,
             reply.result = -1;
             reply.error = EBADF;
         } else {
-            reply = ioctl(request);
+            reply = ioctl(client, request);
         }
         return send(devsock::encodeReply(reply));
     };

@@ -15,6 +15,7 @@ namespace qv::sim {
 struct NodeClient {
     bool opened = false;          // a devsock node: the client's open succeeded
     std::vector<uint8_t> buffer;  // a stream: bytes not yet forming a whole request
+    std::vector<uint8_t> held;    // a devsock node: an answer waiting for the client's read
 };
 
 using NodeSend = std::function<bool(const std::vector<uint8_t>&)>;
@@ -32,6 +33,9 @@ struct ServedNode {
 // other request is answered by `ioctl` once the client has opened the node, else with EBADF.
 ServedNode devsockNode(std::string path, std::function<int()> open,
                        std::function<devsock::Reply(const devsock::Request&)> ioctl);
+// The same for a node whose answers depend on the client (a write whose answer the client reads).
+ServedNode devsockNode(std::string path, std::function<int()> open,
+                       std::function<devsock::Reply(NodeClient&, const devsock::Request&)> request);
 
 class NodeServer {
 public:

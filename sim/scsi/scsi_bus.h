@@ -4,6 +4,7 @@
 // journal of every command.
 #pragma once
 
+#include "megaraid_controller.h"
 #include "scsi_target.h"
 
 #include <devsock.h>
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,9 +24,15 @@ struct AdapterDescription {
     std::string driver;
 };
 
-// One command as a node received it.
+// One command as a node received it. `form` says how it came: "sg3" (SG_IO), "sg2" (the 2.2
+// write and read), "megaraid" (the controller's long pass-through on /dev/megadev0) or
+// "megaraid22" (its short form); a pass-through names the member disk by channel and target. The
+// controller's management commands are journaled as "megaraid-command" and "megaraid22-command",
+// their `cdb` the command and its parameter.
 struct CommandRecord {
-    int sgNumber = 0;
+    std::string form = "sg3";
+    int sgNumber = -1;
+    int channel = -1, target = -1;
     Bytes cdb;
     int32_t direction = 0;   // devsock::scsi::Direction
     Bytes dataOut;
@@ -47,28 +55,48 @@ public:
     // Writes /proc/scsi/<driver>/<host> and /proc/scsi/scsi below the sandbox root.
     void writeProcFixtures() const;
 
+    // Every generic node served: the targets' and the RAID controller's own.
     std::vector<int> sgNumbers() const;
     // 0, or the errno the open of /dev/sg<n> gives.
     int open(int sgNumber) const;
+    // One request on /dev/sg<n>; `held` is the client's answer of a 2.2 write awaiting its read.
+    devsock::Reply handle(int sgNumber, const devsock::Request& request, Bytes& held);
     devsock::Reply handle(int sgNumber, const devsock::Request& request);
+    // The block device nodes of the targets, with the target's sg number.
+    std::map<std::string, int> blockNodes() const;
+    // One request on a target's block node: the two address requests.
+    devsock::Reply handleBlock(int sgNumber, const devsock::Request& request);
+    // A RAID controller is configured: /dev/megadev0 is served.
+    bool hasController() const;
+    // One request on /dev/megadev0.
+    devsock::Reply handleController(const devsock::Request& request);
 
     // Controls; false for an unknown node.
     bool failCommands(int sgNumber, const SenseCondition& condition, unsigned count);
     bool resetTarget(int sgNumber);
     bool setInvalidInquiry(int sgNumber, bool invalid);
     bool setFaults(int sgNumber, const NodeFaults& faults);
+    // The RAID controller's member disk at {channel, id}: the next `count` commands fail.
+    bool failRaidDisk(int channel, int id, const SenseCondition& condition, unsigned count);
+    // The controller's status code of logical drive `drive`.
+    bool setRaidDriveStatus(unsigned drive, uint8_t status);
 
     std::vector<CommandRecord> journal() const;
     void clearJournal();
 
 private:
     devsock::Reply sgIo(int sgNumber, SimulatedTarget& target, const devsock::Request& request);
+    devsock::Reply sgWrite(int sgNumber, SimulatedTarget& target, const devsock::Request& request, Bytes& held);
+    devsock::Reply controllerNode(const devsock::Request& request);
+    devsock::Reply raidRequest(const devsock::Request& request, bool shortForm, int sgNumber);
+    void journalPassThrough(const char* form, int sgNumber, const PassThroughRecord& record);
 
     mutable std::mutex mutex_;
     std::vector<AdapterDescription> adapters_;
     std::map<int, SimulatedTarget> targets_;     // by sg number
     std::map<int, NodeFaults> faults_;
     std::vector<CommandRecord> journal_;
+    std::optional<MegaRaidController> raid_;
 };
 
 } // namespace qv::sim::scsi

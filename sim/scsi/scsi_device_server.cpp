@@ -12,7 +12,18 @@ void ScsiDeviceServer::start() {
     for (int sg : bus_.sgNumbers())
         nodes.push_back(devsockNode(
             qv::sandboxPath("/dev/sg" + std::to_string(sg)), [this, sg] { return bus_.open(sg); },
-            [this, sg](const devsock::Request& request) { return bus_.handle(sg, request); }));
+            std::function<devsock::Reply(NodeClient&, const devsock::Request&)>(
+                [this, sg](NodeClient& client, const devsock::Request& request) {
+                    return bus_.handle(sg, request, client.held);
+                })));
+    for (const auto& [path, sg] : bus_.blockNodes())
+        nodes.push_back(devsockNode(
+            qv::sandboxPath(path), [this, sg] { return bus_.open(sg); },
+            [this, sg](const devsock::Request& request) { return bus_.handleBlock(sg, request); }));
+    if (bus_.hasController())
+        nodes.push_back(devsockNode(
+            qv::sandboxPath("/dev/megadev0"), [] { return 0; },
+            [this](const devsock::Request& request) { return bus_.handleController(request); }));
     server_.start(std::move(nodes));
 }
 

@@ -29,9 +29,13 @@ bool ScsiSimulator::handleControl(const json& rq, json& answer) {
         return false;
     bool known = true;
     if (op == "scsiCheckCondition") {
-        known = bus_.failCommands(rq.at("sg").get<int>(),
-                                  {rq.at("key").get<uint8_t>(), rq.value("asc", uint8_t(0)), rq.value("ascq", uint8_t(0))},
-                                  rq.value("count", 1u));
+        const SenseCondition condition{rq.at("key").get<uint8_t>(), rq.value("asc", uint8_t(0)), rq.value("ascq", uint8_t(0))};
+        known = rq.contains("raidChannel")
+                    ? bus_.failRaidDisk(rq.at("raidChannel").get<int>(), rq.at("raidTarget").get<int>(), condition,
+                                        rq.value("count", 1u))
+                    : bus_.failCommands(rq.at("sg").get<int>(), condition, rq.value("count", 1u));
+    } else if (op == "scsiRaidDriveStatus") {
+        known = bus_.setRaidDriveStatus(rq.at("drive").get<unsigned>(), rq.at("status").get<uint8_t>());
     } else if (op == "scsiReset") {
         known = bus_.resetTarget(rq.at("sg").get<int>());
     } else if (op == "scsiInvalidInquiry") {
@@ -46,7 +50,8 @@ bool ScsiSimulator::handleControl(const json& rq, json& answer) {
     } else if (op == "scsiJournal") {
         json entries = json::array();
         for (const auto& r : bus_.journal())
-            entries.push_back({{"sg", r.sgNumber}, {"cdb", r.cdb}, {"direction", r.direction},
+            entries.push_back({{"form", r.form}, {"sg", r.sgNumber}, {"channel", r.channel}, {"target", r.target},
+                               {"cdb", r.cdb}, {"direction", r.direction},
                                {"dataOut", r.dataOut}, {"dataIn", r.dataIn}, {"status", r.status}});
         answer = {{"ok", true}, {"journal", entries}};
         return true;
@@ -56,7 +61,7 @@ bool ScsiSimulator::handleControl(const json& rq, json& answer) {
         answer = {{"ok", false}, {"error", "unknown op " + op}};
         return true;
     }
-    answer = known ? json{{"ok", true}} : json{{"ok", false}, {"error", "no SCSI node sg" + std::to_string(rq.at("sg").get<int>())}};
+    answer = known ? json{{"ok", true}} : json{{"ok", false}, {"error", "no such SCSI target or logical drive"}};
     return true;
 }
 

@@ -20,6 +20,8 @@ public:
 
     // Control requests (the simulator's control channel):
     //   {"op":"scsiCheckCondition","sg":N,"key":K,"asc":A,"ascq":Q,"count":C}
+    //     (a RAID member disk: "raidChannel":C,"raidTarget":T in place of "sg")
+    //   {"op":"scsiRaidDriveStatus","drive":I,"status":S}   (the controller's status code)
     //   {"op":"scsiReset","sg":N}   {"op":"scsiInvalidInquiry","sg":N,"invalid":B}
     //   {"op":"scsiNodeFaults","sg":N,"openErrno":E,"transportErrno":E,"hostStatus":H,"driverStatus":D}
     //   {"op":"scsiJournal"}   {"op":"scsiClearJournal"}

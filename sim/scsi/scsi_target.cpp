@@ -1,6 +1,9 @@
 #include "scsi_target.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
+#include <stdexcept>
 
 namespace qv::sim::scsi {
 
@@ -40,6 +43,31 @@ Bytes cut(Bytes data, size_t allocation) {
     return data;
 }
 } // namespace
+
+TargetDescription targetFromJson(const nlohmann::json& t) {
+    TargetDescription d;
+    d.channel = t.value("channel", 0);
+    d.id = t.at("id").get<int>();
+    d.lun = t.value("lun", 0);
+    const std::string kind = t.value("kind", "disk");
+    if (kind == "disk")
+        d.kind = TargetKind::Disk;
+    else if (kind == "cdrom")
+        d.kind = TargetKind::CdRom;
+    else if (kind == "enclosure")
+        d.kind = TargetKind::Enclosure;
+    else
+        throw std::runtime_error("unknown SCSI target kind: " + kind);
+    d.vendor = t.value("vendor", "");
+    d.product = t.value("product", "");
+    d.revision = t.value("revision", "");
+    d.serial = t.value("serial", "");
+    for (const auto& b : t.value("vendorBytes", nlohmann::json::array()))
+        d.vendorBytes.push_back(b.get<uint8_t>());
+    d.blocks = t.value("blocks", 0u);
+    d.blockNode = t.value("block", "");
+    return d;
+}
 
 Bytes fixedSense(const SenseCondition& condition) {
     Bytes sense(18, 0);

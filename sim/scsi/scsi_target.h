@@ -3,6 +3,8 @@
 // command builders, so a fault in those shows up as a failing test.
 #pragma once
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,7 +23,12 @@ struct TargetDescription {
     std::string vendor, product, revision, serial;
     Bytes vendorBytes;                // INQUIRY bytes from 36 + serial length on (vendor specific)
     uint32_t blocks = 0;              // capacity in 512-byte blocks (disks)
+    std::string blockNode;            // its block device node ("/dev/sda"), none when empty
 };
+
+// A target of a scenario: channel, id, lun, kind and INQUIRY texts, capacity (host and sg number
+// are the caller's). Throws on a malformed one.
+TargetDescription targetFromJson(const nlohmann::json& target);
 
 // What a command ended with. CHECK CONDITION carries fixed-format sense data.
 struct CommandOutcome {

@@ -1,9 +1,11 @@
 #include "adapter_discovery.h"
 
+#include <kernel_release.h>
 #include <sandbox_path.h>
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cstring>
@@ -112,4 +114,16 @@ void CScsiMfg::GetAdapterInfo(unsigned n, MfgSpecType* spec) const {
     spec->id = static_cast<int32_t>(row ? row->id : kAdapterClassScsi);
     copyText(spec->szMfg, sizeof spec->szMfg, GetMfgName(n));
     copyText(spec->szBrand, sizeof spec->szBrand, row && row->brand ? row->brand : kUnknownText);
+}
+
+bool CScsiMfg::GetAdapterDriver(unsigned n, char* path, unsigned length) const {
+    std::string release;
+    if (path == nullptr || length == 0 || !qv::kernelRelease(release))
+        return false;
+    const std::string module = "/lib/modules/" + release +
+                               (release.rfind("2.2", 0) == 0 ? "/scsi/" : "/kernel/drivers/scsi/") + GetMfgName(n) + ".o";
+    if (::access(qv::sandboxPath(module).c_str(), F_OK) != 0)
+        return false;
+    copyText(path, length, module.c_str());
+    return true;
 }

@@ -42,6 +42,8 @@ public:
     void GetAdapterInfo(unsigned n, MfgSpecType* spec) const;
     // The driver name of host n ("Unknown" for a driver not in the table), "???" beyond.
     const char* GetMfgName(unsigned n) const;
+    // The driver module of host n when the file exists (copied to at most length - 1 characters).
+    bool GetAdapterDriver(unsigned n, char* path, unsigned length) const;
     uint32_t nAdapters = 0;
     uint32_t nChannels = 0;   // always 0
 

@@ -6,7 +6,14 @@
 #include <device_channel.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
+
+// Test seam: every later open takes its channel from `factory` (given the fixed path opened)
+// instead of the node's own choice; an empty one restores it. For tests and fuzz targets only.
+using DiskbusChannelFactory = std::function<std::unique_ptr<qv::devsock::DeviceChannel>(const std::string& path)>;
+void SetDiskbusChannelFactoryForTests(DiskbusChannelFactory factory);
 
 class CDriverIFace {
 public:
@@ -24,6 +31,12 @@ public:
     bool IsOpen() const { return channel_ != nullptr; }
     // One driver request: ERR_DEVICE_NOT_FOUND when closed, else 0 or the request's errno.
     uint32_t Exchange(const qv::devsock::ChannelRequest& request, qv::devsock::ChannelReply& reply);
+
+    // The 2.2 kernels' generic SCSI transfer (request code 0x4D004 of old): write `inLength`
+    // bytes of `buffer`; a non-zero driver status in the header written is returned as it is;
+    // else read up to `outLength` bytes back into `buffer` and return the driver status of the
+    // header read. A failed write or read gives its errno; ERR_DEVICE_NOT_FOUND when closed.
+    uint32_t WriteRead(uint8_t* buffer, uint32_t inLength, uint32_t outLength);
 
     char szDriver[80] = {};   // the path last opened
 

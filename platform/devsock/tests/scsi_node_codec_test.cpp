@@ -137,5 +137,20 @@ TEST(ScsiNodeCodec, ScsiIdIsCopiedIntoTheFixedRecord) {
     EXPECT_EQ(id.scsiType, 5);
 }
 
+TEST(ScsiNodeCodec, BlockNodeAddressRequestsFillTheirRecords) {
+    NodeCodec codec;
+    auto driver = [](unsigned long code, void* block) {
+        auto* words = static_cast<int32_t*>(block);
+        words[0] = code == kGetIdLun ? 0x01020304 : 3;
+        return 0;
+    };
+    ChannelReply reply;
+    ASSERT_EQ(codec.issue({kGetIdLun, {}, 8, 0}, reply, driver), 0);
+    EXPECT_EQ(reply.dataIn, (std::vector<uint8_t>{4, 3, 2, 1, 0, 0, 0, 0}));
+    ASSERT_EQ(codec.issue({kGetBusNumber, {}, 4, 0}, reply, driver), 0);
+    EXPECT_EQ(reply.dataIn, (std::vector<uint8_t>{3, 0, 0, 0}));
+    EXPECT_EQ(codec.issue({kGetBusNumber, {1}, 4, 0}, reply, driver), EINVAL);
+}
+
 } // namespace
 } // namespace qv::devsock::scsi

@@ -38,7 +38,7 @@ class ScsiDeviceServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         bus.load(nlohmann::json::parse(R"({"adapters": [{"host": 0, "driver": "aic7xxx"}],
-          "targets": [{"host": 0, "id": 0, "sg": 0, "vendor": "QVDISK", "blocks": 100},
+          "targets": [{"host": 0, "channel": 1, "id": 0, "lun": 2, "sg": 0, "vendor": "QVDISK", "blocks": 100, "block": "/dev/sda"},
                       {"host": 0, "id": 1, "sg": 1, "vendor": "OTHERV", "blocks": 100}]})"));
         server.start();
     }
@@ -80,6 +80,49 @@ TEST_F(ScsiDeviceServerTest, ConcurrentClientsEachGetTheirOwnAnswers) {
     EXPECT_TRUE(ok0);
     EXPECT_TRUE(ok1);
     EXPECT_EQ(bus.journal().size(), 400u);
+}
+
+TEST_F(ScsiDeviceServerTest, BlockNodeAnswersTheTwoAddressRequests) {
+    devsock::SocketChannel block;
+    ASSERT_EQ(block.open(qv::sandboxPath("/dev/sda")), 0);
+    devsock::ChannelReply reply;
+    ASSERT_EQ(block.exchange({payload::kGetIdLun, {}, 8, 0}, reply), 0);
+    EXPECT_EQ(reply.dataIn, (std::vector<uint8_t>{0, 2, 1, 0, 1, 0, 0, 0}));   // target, LUN, channel, host
+    ASSERT_EQ(block.exchange({payload::kGetBusNumber, {}, 4, 0}, reply), 0);
+    EXPECT_EQ(reply.dataIn, (std::vector<uint8_t>{0, 0, 0, 0}));
+    EXPECT_EQ(block.exchange({payload::kSgIo, {}, 4, 0}, reply), EINVAL);
+}
+
+TEST_F(ScsiDeviceServerTest, OlderInterfaceAnswersEachClientItsOwnWrite) {
+    // Two clients of one node write their commands before either reads: each reads its own answer.
+    auto command = [](uint8_t opcode, uint8_t length, uint32_t replyLength) {
+        devsock::ChannelRequest write;
+        write.kind = devsock::RequestKind::Write;
+        write.dataOut.assign(36, 0);
+        std::memcpy(write.dataOut.data() + 4, &replyLength, 4);
+        const uint8_t cdb[10] = {opcode, 0, 0, 0, length, 0, 0, 0, 0, 0};
+        write.dataOut.insert(write.dataOut.end(), cdb, cdb + (opcode < 0x20 ? 6 : 10));
+        return write;
+    };
+    devsock::SocketChannel first, second;
+    ASSERT_EQ(first.open(qv::sandboxPath("/dev/sg0")), 0);
+    ASSERT_EQ(second.open(qv::sandboxPath("/dev/sg0")), 0);
+    devsock::ChannelReply reply;
+    ASSERT_EQ(first.exchange(command(0x12, 36, 36 + 36), reply), 0);
+    ASSERT_EQ(second.exchange(command(0x25, 0, 36 + 8), reply), 0);
+    devsock::ChannelRequest read;
+    read.kind = devsock::RequestKind::Read;
+    read.dataInCapacity = 200;
+    ASSERT_EQ(second.exchange(read, reply), 0);
+    ASSERT_EQ(reply.dataIn.size(), 36u + 8);
+    EXPECT_EQ(reply.dataIn[36 + 3], 99);   // last block of 100
+    ASSERT_EQ(first.exchange(read, reply), 0);
+    ASSERT_EQ(reply.dataIn.size(), 36u + 36);
+    EXPECT_EQ(std::string(reply.dataIn.begin() + 36 + 8, reply.dataIn.begin() + 36 + 14), "QVDISK");
+    EXPECT_EQ(first.exchange(read, reply), EAGAIN);   // nothing written to answer
+    const auto journal = bus.journal();
+    ASSERT_EQ(journal.size(), 2u);
+    EXPECT_EQ(journal[0].form, "sg2");
 }
 
 } // namespace
