@@ -46,6 +46,8 @@ public:
     void load(const nlohmann::json& scsi);
     // Writes /proc/scsi/<driver>/<host> and /proc/scsi/scsi below the sandbox root.
     void writeProcFixtures() const;
+    // Writes the inventory of the outside disk library's stand-in (diskctl_inventory.h).
+    void writeDiskctlInventory() const;
 
     std::vector<int> sgNumbers() const;
     // 0, or the errno the open of /dev/sg<n> gives.
