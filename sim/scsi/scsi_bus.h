@@ -54,6 +54,8 @@ public:
     void load(const nlohmann::json& scsi);
     // Writes /proc/scsi/<driver>/<host> and /proc/scsi/scsi below the sandbox root.
     void writeProcFixtures() const;
+    // Writes the inventory of the outside disk library's stand-in (diskctl_inventory.h).
+    void writeDiskctlInventory() const;
 
     // Every generic node served: the targets' and the RAID controller's own.
     std::vector<int> sgNumbers() const;

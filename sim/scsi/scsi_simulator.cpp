@@ -7,6 +7,7 @@ using json = nlohmann::json;
 void ScsiSimulator::loadScenario(const json& scenario) {
     bus_.load(scenario.value("scsi", json::object()));
     bus_.writeProcFixtures();
+    bus_.writeDiskctlInventory();
     if (serving_) {
         server_.stop();
         server_.start();
