@@ -24,9 +24,15 @@ bool CServiceClient::SendFields(std::initializer_list<int32_t> fields)
 
 bool CServiceClient::ReadReply(void* pbBuffer, int cbBuffer)
 {
+    int size = cbBuffer;
+    return ReadReplyUpTo(pbBuffer, &size) && size == cbBuffer;
+}
+
+bool CServiceClient::ReadReplyUpTo(void* pbBuffer, int* pcbBuffer)
+{
     // One byte of room more than expected, so a longer datagram is refused instead of cut.
     char buffer[4097];
-    if (cbBuffer < 0 || cbBuffer >= static_cast<int>(sizeof buffer)) return false;
+    if (*pcbBuffer < 0 || *pcbBuffer >= static_cast<int>(sizeof buffer)) return false;
     sockaddr_un from{};
     int fromLen = sizeof from;
     int size = sizeof buffer;
@@ -38,7 +44,8 @@ bool CServiceClient::ReadReply(void* pbBuffer, int cbBuffer)
     if (fromPath < pathLen || std::memcmp(from.sun_path, m_sServerAddr.sun_path, pathLen) != 0 ||
         (fromPath > pathLen && from.sun_path[pathLen] != '\0'))
         return false;
-    if (size != cbBuffer) return false;
-    std::memcpy(pbBuffer, buffer, static_cast<size_t>(cbBuffer));
+    if (size > *pcbBuffer) return false;
+    std::memcpy(pbBuffer, buffer, static_cast<size_t>(size));
+    *pcbBuffer = size;
     return true;
 }

@@ -18,6 +18,9 @@ public:
     bool SendFields(std::initializer_list<int32_t> fields);
     // Reads one reply of exactly `cbBuffer` bytes from the service; false otherwise.
     bool ReadReply(void* pbBuffer, int cbBuffer);
+    // Reads one reply of at most `*pcbBuffer` bytes from the service; `*pcbBuffer` becomes its
+    // length. False on time-out, a longer reply or another sender.
+    bool ReadReplyUpTo(void* pbBuffer, int* pcbBuffer);
 
     CSocket& Socket() { return m_oSocket; }
 

@@ -1,0 +1,132 @@
+// The event cache: rows formatted from the soft log and the description file, and the service
+// answering them over its socket.
+#include "event_cache_protocol.h"
+#include "event_log_cache.h"
+
+#include "model_code.h"
+#include "service_client.h"
+#include "service_process.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+
+namespace {
+
+using qv::test::ChildProcess;
+
+constexpr char kDescriptions[] =
+    "[SensorType 0x04]\n[EvtTrigger 0x01]\n"
+    "[Offset 0x02]\nString=Fan %1 failed\nTrapID=1.3.6.1.4.1.93071.2.23.5\nVarbind1=sn\nVarbind2=b2\n"
+    "[Offset 0x03]\nTrapID=1.3.6.1.4.1.93071.2.23.9\n";
+
+class EventCache : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(qv::test::storeModelCode(59));
+        nlohmann::json scenario = qv::test::defaultScenario();
+        scenario["bmc"]["sel"] = nlohmann::json::array();
+        scenario["bmc"]["clock"] = 946782245;   // 2000-01-02 03:04:05 UTC
+        ASSERT_TRUE(qv::test::startSimulator(sim_, root_, scenario));
+        root_.writeFile("/usr/qvserver/etc/evtspec.cfg", kDescriptions);
+        write(0x02, 0x41);
+        write(0x03, 0x00);
+    }
+    void write(uint8_t offset, uint8_t data2)
+    {
+        Sel r{};
+        r.recordType = 2;
+        r.generatorId = 0x41;
+        r.eventVersion = 3;
+        r.sensorType = 0x04;
+        r.sensorNumber = 7;
+        r.eventTrigger = 0x01;
+        r.eventData1 = offset;
+        r.eventData2 = data2;
+        r.eventData3 = 0xFF;
+        ASSERT_EQ(QVEL_WriteEvent(&r, nullptr), 0);
+    }
+    std::string text(bool (CEventLogCache::*get)(int, char*, int*), int row)
+    {
+        char buffer[256];
+        int length = sizeof buffer;
+        if (!(cache_.*get)(row, buffer, &length)) return "<none>";
+        return std::string(buffer, static_cast<size_t>(length));
+    }
+
+    qv::test::TempRoot root_;
+    qv::test::ScopedEnv log_{"QV_LOG_FILE", root_.at("/log").c_str()};
+    qv::test::ScopedEnv tz_{"TZ", "UTC"};
+    ChildProcess sim_;
+    CEventLogCache cache_;
+};
+
+TEST_F(EventCache, RowsCarryTheDescriptionKeysAndTheirFallBacks)
+{
+    EXPECT_EQ(cache_.GetCount(), 2);
+    char date[6];
+    int length = sizeof date;
+    ASSERT_TRUE(cache_.GetDate(0, date, &length));
+    EXPECT_EQ(std::string(date, 6), std::string("\x64\x01\x02\x03\x04\x05", 6));
+    EXPECT_EQ(text(&CEventLogCache::GetDescription, 0), std::string("Fan %1 failed", 14));
+    EXPECT_EQ(text(&CEventLogCache::GetTrapId, 0), std::string("1.3.6.1.4.1.93071.2.23.5", 25));
+    char varbind[256];
+    length = sizeof varbind;
+    ASSERT_TRUE(cache_.GetVarbind(2, 0, varbind, &length));
+    EXPECT_STREQ(varbind, "65");
+    length = sizeof varbind;
+    ASSERT_TRUE(cache_.GetVarbind(3, 0, varbind, &length));
+    EXPECT_STREQ(varbind, "[No Varbind]");
+    EXPECT_EQ(text(&CEventLogCache::GetDescription, 1), std::string("[No String]", 12));
+    for (int row : {-1, 2, 0xFFFF}) EXPECT_EQ(text(&CEventLogCache::GetTrapId, row), "<none>") << row;
+    EXPECT_EQ(cache_.HeldRow(), 1);   // a row that cannot be read leaves the one held
+}
+
+TEST_F(EventCache, ServiceAnswersOnlyWhatItIsAskedAndStopsCleanly)
+{
+    ChildProcess service;
+    service.start(qv::test::buildPath("health/qveventcached/qveventcached"), {}, {{"QV_FOREGROUND", "1"}});
+    const std::string socketPath = root_.at(kEventCacheSocketPath);
+    ASSERT_TRUE(qv::test::eventually([&] { struct stat st{}; return ::stat(socketPath.c_str(), &st) == 0; },
+                                     std::chrono::seconds(20)));
+    CServiceClient client(kEventCacheSocketPath), other(kEventCacheSocketPath);
+    client.Socket().SetTimeout(3000);
+    other.Socket().SetTimeout(3000);
+    int32_t count = 0;
+    ASSERT_TRUE(client.SendFields({kEventCacheCount}));
+    ASSERT_TRUE(client.ReadReply(&count, sizeof count));
+    EXPECT_EQ(count, 2);
+
+    // Two clients interleaving their datagrams each get their own row.
+    ASSERT_TRUE(client.SendFields({kEventCacheTrapId}));
+    ASSERT_TRUE(other.SendFields({kEventCacheTrapId, 1}));
+    ASSERT_TRUE(client.SendFields({0}));
+    char reply[256];
+    int length = sizeof reply;
+    ASSERT_TRUE(other.ReadReplyUpTo(reply, &length));
+    EXPECT_EQ(std::string(reply, static_cast<size_t>(length)), std::string("1.3.6.1.4.1.93071.2.23.9", 25));
+    length = sizeof reply;
+    ASSERT_TRUE(client.ReadReplyUpTo(reply, &length));
+    EXPECT_EQ(std::string(reply, static_cast<size_t>(length)), std::string("1.3.6.1.4.1.93071.2.23.5", 25));
+
+    // A row past the log gets an empty answer; an unknown command gets none.
+    ASSERT_TRUE(client.SendFields({kEventCacheDescription, 2}));
+    length = sizeof reply;
+    ASSERT_TRUE(client.ReadReplyUpTo(reply, &length));
+    EXPECT_EQ(length, 0);
+    client.Socket().SetTimeout(300);
+    ASSERT_TRUE(client.SendFields({13}));
+    length = sizeof reply;
+    EXPECT_FALSE(client.ReadReplyUpTo(reply, &length));
+    EXPECT_NE(root_.readFile("/log").find("Unknown command: 13"), std::string::npos);
+
+    service.signal(SIGTERM);
+    EXPECT_EQ(service.wait(std::chrono::seconds(20)), 0);
+    struct stat st{};
+    EXPECT_NE(::stat(socketPath.c_str(), &st), 0);
+}
+
+} // namespace
