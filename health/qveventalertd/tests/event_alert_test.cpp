@@ -58,10 +58,7 @@ class EventAlertDaemon : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(qv::test::storeModelCode(59));
-        nlohmann::json scenario = qv::test::defaultScenario();
-        scenario["bmc"]["sel"] = nlohmann::json::array();
-        ASSERT_TRUE(qv::test::startSimulator(sim_, root_, scenario));
+        ASSERT_TRUE(qv::test::startEmptyLogSimulator(sim_, root_));
         root_.writeFile("/usr/qvserver/etc/evtspec.cfg", kDescriptions);
         root_.writeFile("/usr/bin/snmptrap", kStandIn);
         ::chmod(root_.at("/usr/bin/snmptrap").c_str(), 0755);

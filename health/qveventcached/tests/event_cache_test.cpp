@@ -26,11 +26,9 @@ class EventCache : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(qv::test::storeModelCode(59));
         nlohmann::json scenario = qv::test::defaultScenario();
-        scenario["bmc"]["sel"] = nlohmann::json::array();
         scenario["bmc"]["clock"] = 946782245;   // 2000-01-02 03:04:05 UTC
-        ASSERT_TRUE(qv::test::startSimulator(sim_, root_, scenario));
+        ASSERT_TRUE(qv::test::startEmptyLogSimulator(sim_, root_, scenario));
         root_.writeFile("/usr/qvserver/etc/evtspec.cfg", kDescriptions);
         write(0x02, 0x41);
         write(0x03, 0x00);

@@ -34,10 +34,7 @@ protected:
     {
         for (const char* tool : {"/usr/sbin/snmptrapd", "/usr/bin/snmptrap", qv::test::kIpmitool})
             if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
-        ASSERT_TRUE(qv::test::storeModelCode(59));
-        nlohmann::json scenario = qv::test::defaultScenario();
-        scenario["bmc"]["sel"] = nlohmann::json::array();
-        ASSERT_TRUE(qv::test::startSimulator(sim_, root_, scenario));
+        ASSERT_TRUE(qv::test::startEmptyLogSimulator(sim_, root_));
         root_.writeFile("/usr/qvserver/etc/qvtraplogd.ini", fileText(QV_SHIPPED_TRAPLOGD_INI));
         root_.writeFile("/usr/qvserver/etc/evtspec.cfg", fileText(QV_SHIPPED_EVTSPEC));
         qv::test::makeDirectories(root_.at("/usr/bin"));

@@ -1,0 +1,16 @@
+#include "event_log_client.h"
+
+#include "event_cache_protocol.h"
+
+CEventLogClient::CEventLogClient() : m_oClient(kEventCacheSocketPath) {}
+
+int CEventLogClient::GetCount()
+{
+    int32_t count = 0;
+    return m_oClient.SendFields({kEventCacheCount}) && m_oClient.ReadReply(&count, sizeof count) ? count : 0;
+}
+
+bool CEventLogClient::GetColumn(int command, int row, char* buf, int* len)
+{
+    return m_oClient.SendFields({command, row}) && m_oClient.ReadReplyUpTo(buf, len) && *len > 0;
+}
