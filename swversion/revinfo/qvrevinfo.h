@@ -110,6 +110,14 @@ int GetTotalNumberOfFirmwares();
 int UpdateDriverInfo();
 int UpdateFirmwareInfo();
 
+// The running management software (SNMP daemon and installed agents); 0-based index.
+int GetTotalNumberOfAgents();
+int GetAgentName(int index, char* buffer, unsigned size);
+int GetAgentSize(int index, char* buffer, unsigned size);
+int GetAgentDate(int index, char* buffer, unsigned size);
+int GetAgentState(int index, char* buffer, unsigned size);
+int GetAgentType(int index, char* buffer, unsigned size);
+
 } // extern "C"
 
 // Status codes of the getters.

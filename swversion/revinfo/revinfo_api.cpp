@@ -7,6 +7,7 @@
 #include <ctime>
 #include <string>
 
+#include "agent_list.h"
 #include "driver_modules.h"
 #include "firmware_components.h"
 #include "qvrevinfo.h"
@@ -72,6 +73,15 @@ void setText(STRING_DATA& field, const char* text)
     field.stringLength = static_cast<uint8_t>(std::min<size_t>(std::strlen(text), 127));
     std::memcpy(field.stringData, text, field.stringLength);
     field.stringData[field.stringLength] = '\0';
+}
+
+template <typename Text>
+int agentText(int index, char* buffer, unsigned size, Text text)
+{
+    revinfo::CAgentList& list = revinfo::agentList();
+    if (const int status = list.UpdateData(); status != 0) return status;
+    if (index < 0 || static_cast<size_t>(index) >= list.entries().size()) return kRevInfoIndexOutOfRange;
+    return copyOut(text(list.entries()[static_cast<size_t>(index)]), buffer, size);
 }
 
 void APICleanup() {}
@@ -268,6 +278,42 @@ int GetTotalNumberOfFirmwares()
 {
     unsigned count = 0;
     return revinfo::firmwareList().GetComponentCount(&count) == 0 ? static_cast<int>(count) : -1;
+}
+
+int GetTotalNumberOfAgents()
+{
+    revinfo::agentList().UpdateData();
+    return static_cast<int>(revinfo::agentList().entries().size());
+}
+
+int GetAgentName(int index, char* buffer, unsigned size)
+{
+    return agentText(index, buffer, size, [](const revinfo::SoftwareEntry& e) { return e.name; });
+}
+
+int GetAgentSize(int index, char* buffer, unsigned size)
+{
+    return agentText(index, buffer, size, [](const revinfo::SoftwareEntry& e) { return e.size; });
+}
+
+int GetAgentDate(int index, char* buffer, unsigned size)
+{
+    return agentText(index, buffer, size, [](const revinfo::SoftwareEntry& e) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%02d/%02d/%02d %02d:%02d:%02d", e.date[1], e.date[2], e.date[0],
+                      e.date[3], e.date[4], e.date[5]);
+        return std::string(text);
+    });
+}
+
+int GetAgentState(int index, char* buffer, unsigned size)
+{
+    return agentText(index, buffer, size, [](const revinfo::SoftwareEntry& e) { return std::to_string(e.state); });
+}
+
+int GetAgentType(int index, char* buffer, unsigned size)
+{
+    return agentText(index, buffer, size, [](const revinfo::SoftwareEntry& e) { return std::to_string(e.type); });
 }
 
 int UpdateDriverInfo() { return revinfo::driverList().LoadList(); }

@@ -69,7 +69,8 @@ TEST_F(HostTest, ExportsExactlyTheInterface)
         "GetDriverInfoNumType", "GetFWComponentName", "GetFWComponentProduct",
         "GetFWComponentManufacturer", "GetFWComponentVersion", "GetFWComponentNumType",
         "GetTotalNumberOfDrivers", "GetTotalNumberOfFirmwares", "UpdateDriverInfo",
-        "UpdateFirmwareInfo"};
+        "UpdateFirmwareInfo", "GetTotalNumberOfAgents", "GetAgentName", "GetAgentSize",
+        "GetAgentDate", "GetAgentState", "GetAgentType"};
     EXPECT_EQ(exported, expected);
 }
 
