@@ -28,6 +28,8 @@ constexpr IMPIPkgDescType gIPMIPkgs[] = {
     {0, "QV", "IPMI controller"},
 };
 
+constexpr uint32_t kMaxPackages = 256;
+
 constexpr int rgBoards[] = {0x41, 0x43, 0x44, 0x45, 0x46, 0x48, 0x53, 0x57, 0x475, 0x493};
 
 struct ComponentType {
@@ -101,6 +103,9 @@ unsigned CFWInfo::CountUnits()
     const unsigned status = ipmiGetData()(IPMI_REQ_SYSTEM, 0, 0, nullptr,
                                           {reinterpret_cast<unsigned char*>(&system), sizeof system}, &received);
     if (status != 0 || received < sizeof system) return static_cast<unsigned>(nHBAs);
+    // Controllers sit at one-byte bus addresses: a larger count is a corrupt answer, not a list
+    // to allocate and ask for.
+    if (system.nPackages > kMaxPackages) return static_cast<unsigned>(nHBAs);
     bIPMIVer = system.bVersion;
     nIPMIPkgs = system.nPackages;
     return static_cast<unsigned>(nHBAs) + nIPMIPkgs;

@@ -133,6 +133,12 @@ TEST_F(FirmwareListTest, FailuresAndOddRecords)
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(std::string(list[0].szVersion), std::string(20, '7'));
 
+    // A package count no bus can hold is taken as no answer.
+    g_fake.packages.resize(300, package(0x20, "1.0"));
+    EXPECT_TRUE(load().empty());
+    EXPECT_EQ(status, 0);
+    g_fake.packages.resize(2);
+
     // A short package answer drops the whole list.
     installFakeAdapters({adapter(1, 0x41, "R1")});
     g_fake.packageBytes = 28;
