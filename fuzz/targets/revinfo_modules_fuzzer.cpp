@@ -1,7 +1,7 @@
 // The version library's driver list. Input: NUL-separated /proc/sys/kernel/osrelease and
-// /proc/modules; a small 2.4 module tree is in place.
+// /proc/modules; a small 2.4 and 2.2 module tree is in place.
+#include "driver_modules.h"
 #include "fuzz_root.h"
-#include "qvrevinfo.h"
 
 #include <string>
 
@@ -21,19 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const auto contents = in.until('\0');
         qv::fuzz::writeRootFile(path, contents.data(), contents.size());
     }
-    UpdateDriverInfo();
-    const int count = GetTotalNumberOfDrivers();
-    using Getter = int (*)(unsigned, char*, unsigned);
-    for (int i = 0; i <= count; ++i) {
-        for (Getter get : {GetDriverName, GetDriverInfoManufacturer, GetDriverInfoVersion, GetDriverInfoType,
-                           GetDriverFilePath, GetDriverInfoFileStamp, GetDriverInfoDMIFileTime,
-                           GetDriverInfoFileSize, GetDriverInfoOctetFileStamp}) {
-            char text[300];
-            get(static_cast<unsigned>(i), text, sizeof text);
-            get(static_cast<unsigned>(i), text, 6);
-        }
-        DRIVER_VERSION_INFO info;
-        GetDriverVersionInfo(static_cast<unsigned>(i) + 1, &info);
+    revinfo::CDrivers& list = revinfo::driverList();
+    list.LoadList();
+    for (unsigned i = 0; i <= list.count(); ++i) {
+        const revinfo::DriverStruct* driver = nullptr;
+        if (list.GetDriver(i, &driver) != 0) continue;
+        DRIVER_TYPE type;
+        revinfo::GetDriverGroupType(driver->szDrvDescription.c_str(), &type);
+        (void)revinfo::GetDrvDescription(driver->szDrvFilePath, driver->szDrvVersion);
     }
     return 0;
 }

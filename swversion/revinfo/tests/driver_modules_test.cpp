@@ -11,7 +11,7 @@
 
 namespace {
 
-class DriverListTest : public ::testing::Test {
+class RevInfoDriverListTest : public ::testing::Test {
 protected:
     void setUpRelease(const std::string& release, const std::string& modules)
     {
@@ -27,7 +27,7 @@ protected:
     qv::test::TempRoot root;
 };
 
-TEST_F(DriverListTest, Release24ModulesAreMatchedAndDescribed)
+TEST_F(RevInfoDriverListTest, Release24ModulesAreMatchedAndDescribed)
 {
     setUpRelease("2.4.2", "aic7xxx 120000 2\ne100 40000 1\nghost 10 0\nhid 20 0\nvfat 1 0\n");
     const std::string base = "/lib/modules/2.4.2/kernel/";
@@ -65,7 +65,7 @@ TEST_F(DriverListTest, Release24ModulesAreMatchedAndDescribed)
     EXPECT_EQ(text(GetDriverInfoDMIFileTime, 2), "Unknown");
 }
 
-TEST_F(DriverListTest, Release22DirectoriesAndTheFiftyLineLimit)
+TEST_F(RevInfoDriverListTest, Release22DirectoriesAndTheFiftyLineLimit)
 {
     std::string modules = "aic7xxx 1 0\n";
     for (int i = 0; i < 60; ++i) modules += "m" + std::to_string(i) + " 1 0\n";
@@ -78,7 +78,7 @@ TEST_F(DriverListTest, Release22DirectoriesAndTheFiftyLineLimit)
     EXPECT_EQ(text(GetDriverName, 49), "m48.o");
 }
 
-TEST_F(DriverListTest, DescriptionRules)
+TEST_F(RevInfoDriverListTest, DescriptionRules)
 {
     const struct { const char* dir; const char* release; const char* description; } cases[] = {
         {"/lib/modules/2.4.2/kernel/drivers/char/drm/", "2.4.2", "Video Driver Module"},

@@ -21,7 +21,7 @@ namespace {
 using qv::test::buildPath;
 using TextGetter = int (*)(unsigned, char*, unsigned);
 
-class HostTest : public ::testing::Test {
+class RevInfoHostTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -49,7 +49,7 @@ protected:
     void* handle = nullptr;
 };
 
-TEST_F(HostTest, ExportsExactlyTheInterface)
+TEST_F(RevInfoHostTest, ExportsExactlyTheInterface)
 {
     const auto result = qv::test::runProgram("/usr/bin/nm", {"-D", "--defined-only", buildPath("swversion/revinfo/libqvrevinfo.so")});
     std::set<std::string> exported;
@@ -74,7 +74,7 @@ TEST_F(HostTest, ExportsExactlyTheInterface)
     EXPECT_EQ(exported, expected);
 }
 
-TEST_F(HostTest, TableAndDriverGetters)
+TEST_F(RevInfoHostTest, TableAndDriverGetters)
 {
     auto getApiInfo = symbol<decltype(&QVREVINFOCiGetApiInfo)>("QVREVINFOCiGetApiInfo");
     int count = 0;
@@ -148,7 +148,7 @@ TEST_F(HostTest, TableAndDriverGetters)
     EXPECT_EQ(symbol<int (*)()>("GetTotalNumberOfFirmwares")(), 0);
 }
 
-TEST_F(HostTest, FileTimesFollowTheLocaleAndTimeZone)
+TEST_F(RevInfoHostTest, FileTimesFollowTheLocaleAndTimeZone)
 {
     const std::string file = root.at("/lib/modules/2.4.2/kernel/drivers/scsi/aic7xxx/aic7xxx.o");
     const timespec times[2] = {{984000000, 0}, {984000000, 0}};   // 2001-03-07 21:20:00 UTC
