@@ -4,6 +4,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -44,15 +45,22 @@ protected:
         return text;
     }
 
-    // The BIOS Information version as dmidecode reads it from the same image.
-    std::string dmidecodeBiosVersion()
+    // The versions of the BIOS Information structures as dmidecode reads them from the same
+    // image, in table order: the system BIOS first, then the add-on BIOSes.
+    std::vector<std::string> dmidecodeBiosVersions()
     {
         const auto result = qv::test::runProgram("/usr/sbin/dmidecode",
                                                  {"--no-sysfs", "-t", "0", "-d", root.at("/dev/mem")});
+        std::vector<std::string> versions;
         std::istringstream lines(result.out);
         for (std::string line; std::getline(lines, line);)
-            if (line.rfind("\tVersion: ", 0) == 0) return line.substr(10);
-        return {};
+            if (line.rfind("\tVersion: ", 0) == 0) versions.push_back(line.substr(10));
+        return versions;
+    }
+    std::string dmidecodeBiosVersion()
+    {
+        const auto versions = dmidecodeBiosVersions();
+        return versions.empty() ? std::string() : versions.front();
     }
 
     // Replaces every occurrence of `from` by `to` (same length) in the BIOS image.
@@ -73,11 +81,14 @@ TEST_F(CollectorTest, RecordsBiosAndAnsweringControllersAndLogsChangesOnly)
     ASSERT_EQ(collect().exitCode, 0);
     const std::string biosVersion = dmidecodeBiosVersion();
     ASSERT_FALSE(biosVersion.empty());
+    // The add-on BIOS structures come SCSI first, then video, in the default scenario.
+    const std::vector<std::string> versions = dmidecodeBiosVersions();
+    ASSERT_EQ(versions.size(), 3u);
     const struct { const char* key; std::string row; } rows[] = {
         {"Count", "5"},
         {"0", "System BIOS,1," + biosVersion + ",System BIOS"},
-        {"1", "SCSI BIOS,3,SCSI2.01,SCSI BIOS"},
-        {"2", "Video BIOS,2,VGA 3.10,Video BIOS"},
+        {"1", "SCSI BIOS,3," + versions[1] + ",SCSI BIOS"},
+        {"2", "Video BIOS,2," + versions[2] + ",Video BIOS"},
         {"3", "BaseBoard Firmware,0,B.01.23,BaseBoard Firmware"},
         {"4", "Mgmt Card,0,C.02.10,Mgmt Card"},
     };
