@@ -64,8 +64,9 @@ int freeUdpPort(int family)
                                     : reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
 }
 
-PrivateSnmpd::PrivateSnmpd(const std::string& workDir, const std::vector<PassLine>& passes)
-    : dir_(workDir)
+PrivateSnmpd::PrivateSnmpd(const std::string& workDir, const std::vector<PassLine>& passes,
+                           const SnmpdEndpoint& endpoint)
+    : dir_(workDir), endpoint_(endpoint)
 {
     test::makeDirectories(dir_ + "/persist");
     // Another process may take the port between probing and binding: try a few.
@@ -81,11 +82,11 @@ std::string PrivateSnmpd::target() const { return "udp:127.0.0.1:" + std::to_str
 bool PrivateSnmpd::start(const std::vector<PassLine>& passes)
 {
     stop();
-    port_ = freeUdpPort();
+    port_ = endpoint_.port != 0 ? endpoint_.port : freeUdpPort();
     const std::string conf = dir_ + "/snmpd.conf";
     {
         std::ofstream out(conf);
-        out << "rwcommunity public 127.0.0.1\n";
+        out << "rwcommunity " << endpoint_.community << " 127.0.0.1\n";
         for (const PassLine& p : passes) out << "pass " << p.subtree << " " << p.program << "\n";
     }
     const std::string logPath = dir_ + "/snmpd.log";
@@ -143,7 +144,7 @@ test::ProgramResult PrivateSnmpd::client(const std::string& tool,
                                          const std::vector<std::string>& operands,
                                          const std::vector<std::string>& options) const
 {
-    std::vector<std::string> argv = {"-v2c", "-c", "public", "-On", "-Oe"};
+    std::vector<std::string> argv = {"-v2c", "-c", endpoint_.community, "-On", "-Oe"};
     argv.insert(argv.end(), options.begin(), options.end());
     argv.push_back(target());
     argv.insert(argv.end(), operands.begin(), operands.end());

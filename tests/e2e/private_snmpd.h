@@ -21,12 +21,19 @@ struct PassLine {
 // ago; throws when the family has no loopback address here.
 int freeUdpPort(int family = AF_INET);
 
+// Where the daemon listens and whom it answers; the defaults suit tests on a shared machine.
+struct SnmpdEndpoint {
+    int port = 0;                      // 0: a free port
+    std::string community = "public";  // read-write from 127.0.0.1
+};
+
 class PrivateSnmpd {
 public:
     // Starts `snmpd -f -Lo -C -c CONF udp:127.0.0.1:PORT` with its files in `workDir`
     // (created if missing) and waits until it answers. The pass agents inherit this process's
     // environment, so QV_ROOT reaches them. Throws std::runtime_error when it never answers.
-    PrivateSnmpd(const std::string& workDir, const std::vector<PassLine>& passes);
+    PrivateSnmpd(const std::string& workDir, const std::vector<PassLine>& passes,
+                 const SnmpdEndpoint& endpoint = {});
     ~PrivateSnmpd();
     PrivateSnmpd(const PrivateSnmpd&) = delete;
     PrivateSnmpd& operator=(const PrivateSnmpd&) = delete;
@@ -34,7 +41,10 @@ public:
     int port() const { return port_; }
     std::string target() const;   // "udp:127.0.0.1:PORT"
 
-    // net-snmp clients, SNMPv2c, community "public", numeric OIDs ("-On -Oe"):
+    // Ends the daemon (it is also ended when the object goes away).
+    void stop();
+
+    // net-snmp clients, SNMPv2c, the endpoint's community, numeric OIDs ("-On -Oe"):
     // lines like ".1.3.6.1.4.1.93071.2.99.2.0 = INTEGER: 42".
     test::ProgramResult get(const std::vector<std::string>& oids) const;
     test::ProgramResult getNext(const std::string& oid) const;
@@ -52,9 +62,9 @@ public:
 private:
     bool start(const std::vector<PassLine>& passes);
     bool answers() const;
-    void stop();
 
     std::string dir_;
+    SnmpdEndpoint endpoint_;
     int port_ = 0;
     pid_t pid_ = -1;
 };
