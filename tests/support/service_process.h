@@ -3,7 +3,6 @@
 #pragma once
 
 #include <temp_root.h>
-#include "model_code.h"
 
 #include <nlohmann/json.hpp>
 
@@ -93,14 +92,6 @@ inline bool startSimulator(ChildProcess& sim, const TempRoot& root, const nlohma
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     return false;
-}
-
-// A supported model (59) and the default scenario with an empty SEL, for the event log's tests.
-inline bool startEmptyLogSimulator(ChildProcess& sim, const TempRoot& root, nlohmann::json scenario = defaultScenario())
-{
-    if (!storeModelCode(59)) return false;
-    scenario["bmc"]["sel"] = nlohmann::json::array();
-    return startSimulator(sim, root, scenario);
 }
 
 // The stock ipmitool on the simulator's dummy interface, below `root`; times in UTC.

@@ -2,6 +2,7 @@
 // library, table columns from the service, and the erase SET.
 #include "model_code.h"
 #include "qveventlog.h"
+#include "event_log_simulator.h"
 #include "service_process.h"
 
 #include <gtest/gtest.h>

@@ -5,6 +5,7 @@
 
 #include "model_code.h"
 #include "service_client.h"
+#include "event_log_simulator.h"
 #include "service_process.h"
 
 #include <gtest/gtest.h>

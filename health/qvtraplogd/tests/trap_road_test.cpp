@@ -5,6 +5,7 @@
 #include "private_snmpd.h"
 #include "private_snmptrapd.h"
 #include "qveventlog.h"
+#include "event_log_simulator.h"
 #include "service_process.h"
 
 #include <gtest/gtest.h>
