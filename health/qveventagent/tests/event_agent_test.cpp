@@ -3,19 +3,35 @@
 #include "model_code.h"
 #include "qveventlog.h"
 #include "event_log_simulator.h"
+#include "private_snmpd.h"
 #include "service_process.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
 using qv::test::ChildProcess;
 
 const std::string E = ".1.3.6.1.4.1.93071.2.23.19";
+
+// Numeric OID order: sub-identifier by sub-identifier.
+bool SnmpOidLess(const std::string& a, const std::string& b)
+{
+    std::vector<unsigned long> x, y;
+    for (auto [text, out] : {std::pair{&a, &x}, std::pair{&b, &y}})
+        for (size_t at = 1; at < text->size();) {
+            const size_t dot = text->find('.', at);
+            out->push_back(std::stoul(text->substr(at, dot - at)));
+            at = dot == std::string::npos ? text->size() : dot + 1;
+        }
+    return x < y;
+}
 
 class EventAgent : public ::testing::Test {
 protected:
@@ -95,6 +111,37 @@ TEST_F(EventAgent, WithoutTheServiceTheScalarsStillAnswer)
     service_.stop();
     EXPECT_EQ(agent({"-g", E + ".5.6.0"}), E + ".5.6.0|integer|3|");
     EXPECT_EQ(agent({"-g", E + ".5.5.1.3.1"}).rfind("exit", 0), 0u);
+}
+
+// Through the real snmpd: the whole subtree in order, then the erase SET.
+TEST_F(EventAgent, WalkAndEraseThroughSnmpd)
+{
+    if (::access("/usr/sbin/snmpd", X_OK) != 0) GTEST_SKIP() << "snmpd is not installed";
+    qv::test::ScopedEnv mibs("MIBS", "");
+    qv::e2e::PrivateSnmpd snmpd(root_.path() + "/snmpd",
+                                {{E, qv::test::buildPath("health/qveventagent/qveventagent")}});
+    const std::string walk = snmpd.walk(E).out;
+    std::vector<std::string> oids;
+    for (size_t at = 0; at < walk.size();) {
+        const size_t end = walk.find('\n', at);
+        oids.push_back(walk.substr(at, walk.find(' ', at) - at));
+        at = end == std::string::npos ? walk.size() : end + 1;
+    }
+    // 11 scalars, 12 columns of 3 rows, the count.
+    ASSERT_EQ(oids.size(), 11u + 36u + 1u) << walk;
+    EXPECT_EQ(oids[11], E + ".5.5.1.1.1");
+    EXPECT_EQ(oids[11 + 2 * 3 + 2], E + ".5.5.1.3.3");   // columns one after the other, rows 1 to 3
+    EXPECT_EQ(oids.back(), E + ".5.6.0");
+    EXPECT_TRUE(std::is_sorted(oids.begin(), oids.end(), [](const std::string& a, const std::string& b) {
+        return SnmpOidLess(a, b);
+    }));
+    EXPECT_NE(walk.find(E + ".5.5.1.3.2 = STRING: \"Fan %1 failed\""), std::string::npos) << walk;
+
+    const std::string lines = qv::test::readWholeFile(GetSoftLogFile());
+    EXPECT_NE(snmpd.set(E + ".5.4.0", "i", "1").exitCode, 0);
+    EXPECT_EQ(snmpd.set(E + ".5.4.0", "i", "9913").exitCode, 0);
+    EXPECT_EQ(qv::test::readWholeFile(GetSoftLogFile()), "");
+    EXPECT_EQ(qv::test::readWholeFile(GetSoftLogBackupFile()), lines);
 }
 
 } // namespace

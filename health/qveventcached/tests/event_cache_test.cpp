@@ -4,6 +4,7 @@
 #include "event_log_cache.h"
 
 #include "model_code.h"
+#include "sandbox_path.h"
 #include "service_client.h"
 #include "event_log_simulator.h"
 #include "service_process.h"
@@ -84,6 +85,15 @@ TEST_F(EventCache, RowsCarryTheDescriptionKeysAndTheirFallBacks)
     EXPECT_EQ(cache_.HeldRow(), 1);   // a row that cannot be read leaves the one held
 }
 
+TEST_F(EventCache, ARowIsReadOnceAndTheLastColumnFetchesTheNext)
+{
+    EXPECT_EQ(text(&CEventLogCache::GetDescription, 0), std::string("Fan %1 failed", 14));
+    // Columns of the row held come from the same reading, whatever the file says meanwhile.
+    root_.writeFile("/usr/qvserver/etc/evtspec.cfg", "");
+    EXPECT_EQ(text(&CEventLogCache::GetTrapId, 0), std::string("1.3.6.1.4.1.93071.2.23.5", 25));
+    EXPECT_EQ(text(&CEventLogCache::GetTrapId, 1), std::string("[No TrapID]", 12));
+}
+
 TEST_F(EventCache, ServiceAnswersOnlyWhatItIsAskedAndStopsCleanly)
 {
     ChildProcess service;
@@ -111,6 +121,20 @@ TEST_F(EventCache, ServiceAnswersOnlyWhatItIsAskedAndStopsCleanly)
     ASSERT_TRUE(client.ReadReplyUpTo(reply, &length));
     EXPECT_EQ(std::string(reply, static_cast<size_t>(length)), std::string("1.3.6.1.4.1.93071.2.23.5", 25));
 
+    // The last column of row 1 (as a walk asks it) fetches row 2 at once: its texts are those of
+    // the description file before it changed.
+    ASSERT_TRUE(client.SendFields({kEventCacheVarbind8, 0}));
+    length = sizeof reply;
+    ASSERT_TRUE(client.ReadReplyUpTo(reply, &length));
+    EXPECT_EQ(std::string(reply, static_cast<size_t>(length)), std::string("[No Varbind]", 13));
+    ASSERT_TRUE(client.SendFields({kEventCacheCount}));   // answered once the prefetch is done
+    ASSERT_TRUE(client.ReadReply(&count, sizeof count));
+    root_.writeFile("/usr/qvserver/etc/evtspec.cfg", "");
+    ASSERT_TRUE(client.SendFields({kEventCacheTrapId, 1}));
+    length = sizeof reply;
+    ASSERT_TRUE(client.ReadReplyUpTo(reply, &length));
+    EXPECT_EQ(std::string(reply, static_cast<size_t>(length)), std::string("1.3.6.1.4.1.93071.2.23.9", 25));
+
     // A row past the log gets an empty answer; an unknown command gets none.
     ASSERT_TRUE(client.SendFields({kEventCacheDescription, 2}));
     length = sizeof reply;
@@ -121,6 +145,21 @@ TEST_F(EventCache, ServiceAnswersOnlyWhatItIsAskedAndStopsCleanly)
     length = sizeof reply;
     EXPECT_FALSE(client.ReadReplyUpTo(reply, &length));
     EXPECT_NE(root_.readFile("/log").find("Unknown command: 13"), std::string::npos);
+
+    // A command without its row, or a datagram of the wrong size, gets nothing; the service goes on.
+    ASSERT_TRUE(client.SendFields({kEventCacheDescription}));
+    length = sizeof reply;
+    EXPECT_FALSE(client.ReadReplyUpTo(reply, &length));
+    const char shortDatagram[2] = {1, 0};
+    sockaddr_un service_address{};
+    ASSERT_TRUE(qv::makeUnixAddress(socketPath, service_address));
+    ASSERT_TRUE(client.Socket().Write(shortDatagram, 2, reinterpret_cast<sockaddr*>(&service_address),
+                                      sizeof service_address));
+    length = sizeof reply;
+    EXPECT_FALSE(client.ReadReplyUpTo(reply, &length));
+    ASSERT_TRUE(other.SendFields({kEventCacheCount}));
+    ASSERT_TRUE(other.ReadReply(&count, sizeof count));
+    EXPECT_EQ(count, 2);
 
     service.signal(SIGTERM);
     EXPECT_EQ(service.wait(std::chrono::seconds(20)), 0);
