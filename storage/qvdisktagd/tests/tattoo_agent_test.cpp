@@ -67,6 +67,19 @@ TEST_F(TattooAgentTest, SetRules)
     EXPECT_EQ(agent({"-g", p + ".3.2.1.12.2"}).out, answer(p + ".3.2.1.12.2", "integer", "1"));
 }
 
+TEST(TattooAgentAloneTest, WithoutTheService)
+{
+    qv::test::TempRoot root;
+    ASSERT_TRUE(storeSupportedModelCode());
+    const std::string p = P;
+    const auto run = [](const std::vector<std::string>& args) {
+        return qv::test::runProgram(qv::test::buildPath("storage/qvdisktagagent/qvdisktagagent"), args);
+    };
+    EXPECT_EQ(run({"-g", p + ".3.1.0"}).out, p + ".3.1.0\ninteger\n0\n");
+    EXPECT_EQ(run({"-n", p + ".3.1.0"}).out, p + ".4.1.0\ninteger\n0\n") << "no drive rows";
+    EXPECT_EQ(run({"-s", p + ".4.1.0", "integer", "1"}).out, "wrong-value\n");
+}
+
 TEST_F(TattooAgentTest, Banner)
 {
     const qv::test::ProgramResult r = agent({});
