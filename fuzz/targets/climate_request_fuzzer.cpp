@@ -3,6 +3,7 @@
 // private root; the service then answers requests over an empty sensor list until none is left.
 #include "climate_protocol.h"
 #include "climate_service.h"
+#include "datagram_run.h"
 #include "fuzz_root.h"
 #include "service_client.h"
 
@@ -30,14 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!qv::makeUnixAddress(qv::sandboxPath(kClimateSocketPath), to))
         return 0;
     qv::fuzz::InputCursor in(data, size);
-    for (int count = 0; in.remaining() > 0 && count < 64; ++count) {
-        const uint8_t head = in.u8();
-        const std::string_view bytes = in.take(head & 0x0F);
-        CSocket& from = (head & 0x80 ? second : first).Socket();
-        from.SetTimeout(0);
-        (void)from.Write(bytes.data(), static_cast<int>(bytes.size()),
-                         reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    }
+    qv::fuzz::sendDatagramRun(in, first, second, to);
     CEnvSensorsList list(nullptr);
     CServiceRequestReader reader(server);
     reader.SetDiscardWindow(std::chrono::milliseconds(0));

@@ -11,6 +11,7 @@
 #include "log_sink.h"
 #include "sandbox_path.h"
 #include "service_daemon.h"
+#include "service_startup.h"
 
 namespace {
 enum class Refusal { MissingParameters, NotSupported, Unknown };
@@ -113,21 +114,7 @@ bool CClimateService::ServeOne()
 
 int runClimateService()
 {
-    unsigned long model = 0;
-    if (IdentifyVelkarnReg(&model) != 0) {
-        std::fputs(kMsgNotQvSystem, stdout);
-        return 1;
-    }
-    if (!IsProgramModelCode(model)) {
-        std::fputs(kMsgNotSupportedVelkarn, stdout);
-        return 1;
-    }
-    if (!detachService()) {
-        std::fputs("qvclimated: error trying to go background\n", stderr);
-        return 1;
-    }
-    qv::logOpen("qvclimated", LOG_DAEMON);
-    if (!installStopHandlers()) LogPrint(LOG_WARNING, "Signal handler installation failed (%d)", errno);
+    if (const int status = startIdentifiedService("qvclimated"); status >= 0) return status;
 
     RegisterWithAPI();
     CIPMSystemExport* system = CreateIPMSystem();

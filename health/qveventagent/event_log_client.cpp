@@ -12,5 +12,9 @@ int CEventLogClient::GetCount()
 
 bool CEventLogClient::GetColumn(int command, int row, char* buf, int* len)
 {
-    return m_oClient.SendFields({command, row}) && m_oClient.ReadReplyUpTo(buf, len) && *len > 0;
+    if (!m_oClient.SendFields({command, row})) return false;
+    const int received = m_oClient.ReadVariableReply(buf, *len);
+    if (received <= 0 || received > *len) return false;   // none, empty (no such row) or too long
+    *len = received;
+    return true;
 }

@@ -1,5 +1,6 @@
 #include "service_client.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "sandbox_path.h"
@@ -24,28 +25,37 @@ bool CServiceClient::SendFields(std::initializer_list<int32_t> fields)
 
 bool CServiceClient::ReadReply(void* pbBuffer, int cbBuffer)
 {
-    int size = cbBuffer;
-    return ReadReplyUpTo(pbBuffer, &size) && size == cbBuffer;
-}
-
-bool CServiceClient::ReadReplyUpTo(void* pbBuffer, int* pcbBuffer)
-{
     // One byte of room more than expected, so a longer datagram is refused instead of cut.
     char buffer[4097];
-    if (*pcbBuffer < 0 || *pcbBuffer >= static_cast<int>(sizeof buffer)) return false;
+    if (cbBuffer < 0 || cbBuffer >= static_cast<int>(sizeof buffer)) return false;
+    const int size = Receive(buffer, sizeof buffer);
+    if (size != cbBuffer) return false;
+    std::memcpy(pbBuffer, buffer, static_cast<size_t>(cbBuffer));
+    return true;
+}
+
+int CServiceClient::ReadVariableReply(void* pbBuffer, int cbBuffer)
+{
+    char buffer[4097];
+    if (cbBuffer < 0) return -1;
+    const int size = Receive(buffer, sizeof buffer);
+    if (size < 0) return -1;
+    std::memcpy(pbBuffer, buffer, static_cast<size_t>(std::min(size, cbBuffer)));
+    return size;
+}
+
+int CServiceClient::Receive(char* buffer, int cbBuffer)
+{
     sockaddr_un from{};
     int fromLen = sizeof from;
-    int size = sizeof buffer;
-    if (!m_oSocket.Read(buffer, &size, reinterpret_cast<sockaddr*>(&from), &fromLen)) return false;
+    int size = cbBuffer;
+    if (!m_oSocket.Read(buffer, &size, reinterpret_cast<sockaddr*>(&from), &fromLen)) return -1;
     // Only the service may answer: the service's own path, nothing else.
     const size_t pathLen = std::strlen(m_sServerAddr.sun_path);
     const size_t fromPath = fromLen > static_cast<int>(sizeof(sa_family_t))
                                 ? static_cast<size_t>(fromLen) - sizeof(sa_family_t) : 0;
     if (fromPath < pathLen || std::memcmp(from.sun_path, m_sServerAddr.sun_path, pathLen) != 0 ||
         (fromPath > pathLen && from.sun_path[pathLen] != '\0'))
-        return false;
-    if (size > *pcbBuffer) return false;
-    std::memcpy(pbBuffer, buffer, static_cast<size_t>(size));
-    *pcbBuffer = size;
-    return true;
+        return -1;
+    return size;
 }

@@ -18,13 +18,16 @@ public:
     bool SendFields(std::initializer_list<int32_t> fields);
     // Reads one reply of exactly `cbBuffer` bytes from the service; false otherwise.
     bool ReadReply(void* pbBuffer, int cbBuffer);
-    // Reads one reply of at most `*pcbBuffer` bytes from the service; `*pcbBuffer` becomes its
-    // length. False on time-out, a longer reply or another sender.
-    bool ReadReplyUpTo(void* pbBuffer, int* pcbBuffer);
+    // Reads one reply of any length from the service: at most `cbBuffer` bytes are kept (a
+    // longer one is cut); returns the reply's full length, or -1 when none came.
+    int ReadVariableReply(void* pbBuffer, int cbBuffer);
 
     CSocket& Socket() { return m_oSocket; }
 
 private:
+    // One datagram from the service into `buffer`; its length, or -1 (none, or another sender).
+    int Receive(char* buffer, int cbBuffer);
+
     CSocket m_oSocket;
     sockaddr_un m_sServerAddr{};
     bool m_bAddressValid = false;

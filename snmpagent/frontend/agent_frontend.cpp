@@ -92,7 +92,8 @@ void printUsage(const AgentConfig& config)
 {
     // The same lines in every agent; some agents lay them out with tabs, the others with blanks.
     const char* const body =
-        config.bannerTabs
+        config.bannerWhere ? config.bannerWhere
+        : config.bannerTabs
             ? "Where:\n"
               "\t<cmd>:\tThe SNMP command\n"
               "\t\t-g:\tSNMP GET command\n"

@@ -26,6 +26,7 @@ struct AgentConfig {
     // rethrow to tell types apart); null or a null result logs the generic message.
     const char* (*describeException)() = nullptr;
     bool bannerTabs = false;   // the usage banner's lines indented with tabs instead of blanks
+    const char* bannerWhere = nullptr;   // a "Where:" body of the agent's own layout
 };
 
 // Held around the lookup and the answer of one request, after the arguments were read (an

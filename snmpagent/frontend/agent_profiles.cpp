@@ -16,7 +16,12 @@ const AgentConfig kAgents[] = {
     {"qvslotagent", "qvslotagent - QV PCI SNMP Agent", V::Standard, true, true, true, false},
     {"qvalertcfgagent", "QVALERTCFGAGENT - QV Trap Configuration SNMP Agent", V::Standard, true, true, true, false},
     {"qvlogparseagent", "QVLOGPARSEAGENT - QV SEL Parse Log SNMP Agent", V::Standard, true, true, true, false},
-    {"qvdisktagagent", "qvdisktagagent - QV Tattoo Drive SNMP Agent", V::Standard, true, true, true, false},
+    {"qvdisktagagent", "qvdisktagagent - QV Tattoo Drive SNMP Agent", V::Standard, true, true, true, false, nullptr,
+     false,
+     "Where:\n\t<cmd>:\t The SNMP command\n\t\t -g: SNMP GET command\n\t\t -n: SNMP GETNEXT command\n"
+     "\t\t -s: SNMP SET command (<type> and <value> must be supplied)\n\t<oid>:\t The object identifier\n"
+     "\t<type>:\t The type of value (integer, counter, gauge, timeticks,\n\t\t ipaddress, objid or string)\n"
+     "\t<value>: The new value\n"},
     {"qvclimateagent", "QVCLIMATEAGENT - QV Environment SNMP Agent", V::SilentOneWord, true, false, false, false, nullptr, true},
     {"qvhostagent", "QVHOSTAGENT - QV System SNMP Agent", V::Standard, true, true, true, false},
     {"qvassetagent", "QVASSETAGENT - QV Entity SNMP Agent", V::Standard, true, true, true, false},

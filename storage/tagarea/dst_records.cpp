@@ -1,6 +1,6 @@
 #include "dst_records.h"
 
-#include "tag_area_transport.h"
+#include "diskbus_calls.h"
 
 #include <array>
 #include <optional>

@@ -19,6 +19,15 @@ namespace {
 
 using qv::test::ChildProcess;
 
+// One reply of at most `length` bytes; `length` becomes its size.
+bool readUpTo(CServiceClient& client, char* reply, int& length)
+{
+    const int received = client.ReadVariableReply(reply, length);
+    if (received < 0 || received > length) return false;
+    length = received;
+    return true;
+}
+
 constexpr char kDescriptions[] =
     "[SensorType 0x04]\n[EvtTrigger 0x01]\n"
     "[Offset 0x02]\nString=Fan %1 failed\nTrapID=1.3.6.1.4.1.93071.2.23.5\nVarbind1=sn\nVarbind2=b2\n"
@@ -115,48 +124,48 @@ TEST_F(EventCache, ServiceAnswersOnlyWhatItIsAskedAndStopsCleanly)
     ASSERT_TRUE(client.SendFields({0}));
     char reply[256];
     int length = sizeof reply;
-    ASSERT_TRUE(other.ReadReplyUpTo(reply, &length));
+    ASSERT_TRUE(readUpTo(other, reply, length));
     EXPECT_EQ(std::string(reply, static_cast<size_t>(length)), std::string("1.3.6.1.4.1.93071.2.23.9", 25));
     length = sizeof reply;
-    ASSERT_TRUE(client.ReadReplyUpTo(reply, &length));
+    ASSERT_TRUE(readUpTo(client, reply, length));
     EXPECT_EQ(std::string(reply, static_cast<size_t>(length)), std::string("1.3.6.1.4.1.93071.2.23.5", 25));
 
     // The last column of row 1 (as a walk asks it) fetches row 2 at once: its texts are those of
     // the description file before it changed.
     ASSERT_TRUE(client.SendFields({kEventCacheVarbind8, 0}));
     length = sizeof reply;
-    ASSERT_TRUE(client.ReadReplyUpTo(reply, &length));
+    ASSERT_TRUE(readUpTo(client, reply, length));
     EXPECT_EQ(std::string(reply, static_cast<size_t>(length)), std::string("[No Varbind]", 13));
     ASSERT_TRUE(client.SendFields({kEventCacheCount}));   // answered once the prefetch is done
     ASSERT_TRUE(client.ReadReply(&count, sizeof count));
     root_.writeFile("/usr/qvserver/etc/evtspec.cfg", "");
     ASSERT_TRUE(client.SendFields({kEventCacheTrapId, 1}));
     length = sizeof reply;
-    ASSERT_TRUE(client.ReadReplyUpTo(reply, &length));
+    ASSERT_TRUE(readUpTo(client, reply, length));
     EXPECT_EQ(std::string(reply, static_cast<size_t>(length)), std::string("1.3.6.1.4.1.93071.2.23.9", 25));
 
     // A row past the log gets an empty answer; an unknown command gets none.
     ASSERT_TRUE(client.SendFields({kEventCacheDescription, 2}));
     length = sizeof reply;
-    ASSERT_TRUE(client.ReadReplyUpTo(reply, &length));
+    ASSERT_TRUE(readUpTo(client, reply, length));
     EXPECT_EQ(length, 0);
     client.Socket().SetTimeout(300);
     ASSERT_TRUE(client.SendFields({13}));
     length = sizeof reply;
-    EXPECT_FALSE(client.ReadReplyUpTo(reply, &length));
+    EXPECT_FALSE(readUpTo(client, reply, length));
     EXPECT_NE(root_.readFile("/log").find("Unknown command: 13"), std::string::npos);
 
     // A command without its row, or a datagram of the wrong size, gets nothing; the service goes on.
     ASSERT_TRUE(client.SendFields({kEventCacheDescription}));
     length = sizeof reply;
-    EXPECT_FALSE(client.ReadReplyUpTo(reply, &length));
+    EXPECT_FALSE(readUpTo(client, reply, length));
     const char shortDatagram[2] = {1, 0};
     sockaddr_un service_address{};
     ASSERT_TRUE(qv::makeUnixAddress(socketPath, service_address));
     ASSERT_TRUE(client.Socket().Write(shortDatagram, 2, reinterpret_cast<sockaddr*>(&service_address),
                                       sizeof service_address));
     length = sizeof reply;
-    EXPECT_FALSE(client.ReadReplyUpTo(reply, &length));
+    EXPECT_FALSE(readUpTo(client, reply, length));
     ASSERT_TRUE(other.SendFields({kEventCacheCount}));
     ASSERT_TRUE(other.ReadReply(&count, sizeof count));
     EXPECT_EQ(count, 2);

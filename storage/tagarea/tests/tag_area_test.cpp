@@ -112,7 +112,7 @@ TEST(TagAreaEditor, AddReplaceDeleteAndCapacity)
 
 class DstRecords : public ::testing::Test {
 protected:
-    void SetUp() override { drives() = {}; }
+    void SetUp() override { tagtest::resetDrives(); }
     Area& area() { return drives().areas[{1, 0, 3}]; }
 };
 

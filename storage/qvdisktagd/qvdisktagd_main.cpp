@@ -1,0 +1,4 @@
+// qvdisktagd: the drive asset-tag service behind qvdisktagagent.
+#include "tattoo_service.h"
+
+int main() { return runTattooService(); }
