@@ -113,15 +113,7 @@ bool CClimateService::ServeOne()
 
 int runClimateService()
 {
-    unsigned long model = 0;
-    if (IdentifyVelkarnReg(&model) != 0) {
-        std::fputs(kMsgNotQvSystem, stdout);
-        return 1;
-    }
-    if (!IsProgramModelCode(model)) {
-        std::fputs(kMsgNotSupportedVelkarn, stdout);
-        return 1;
-    }
+    if (!identifySupportedPlatform()) return 1;
     if (!detachService()) {
         std::fputs("qvclimated: error trying to go background\n", stderr);
         return 1;

@@ -1,5 +1,6 @@
 #include "dimm_events.h"
 
+#include "identify.h"
 #include "registry.h"
 
 #include <algorithm>
@@ -22,7 +23,7 @@ constexpr MemoryEventRow memory_events[9] = {
 constexpr DimmEventRecord kResetRecord{1, 0, 0, 0, -1};
 
 const char kRefreshKey[] = "SOFTWARE\\Quorvane\\Trivoke\\qvmemagent\\CurrentVersion=DIMMSleepSecs";
-const char kModelKey[] = "SOFTWARE\\Quorvane\\Trivoke=SpuNum";
+
 const char kCursorFile[] = "qvmemagent.cfg";
 
 }  // namespace
@@ -33,7 +34,7 @@ DimmEventSource eventLogDimmSource() {
     s.readNextUnseen = [](EvtStruct* e) { return QVEL_ReadNextUnseenEvent(e, kCursorFile); };
     s.modelCode = [] {
         uint32_t code = 0;
-        return GetRegData(kModelKey, &code, sizeof code) == 0 ? static_cast<unsigned long>(code) : 0UL;
+        return GetRegData(kRegKeySpuNum, &code, sizeof code) == 0 ? static_cast<unsigned long>(code) : 0UL;
     };
     return s;
 }
