@@ -17,7 +17,13 @@ namespace {
 constexpr mode_t kSocketMode = 0660;
 }
 
-CSocket::CSocket() : m_fdSocket(-1), m_szFileName(nullptr), m_nTimeout(15000) {}
+CSocket::CSocket(bool logFailures)
+    : m_fdSocket(-1), m_szFileName(nullptr), m_nTimeout(15000), m_bLogFailures(logFailures) {}
+
+void CSocket::LogFailure(const char* call, int error) const
+{
+    if (m_bLogFailures) LogPrint(LOG_ERR, "%s() failed (errno=%d)", call, error);
+}
 
 CSocket::~CSocket() { Destroy(); }
 
@@ -38,15 +44,16 @@ bool CSocket::Destroy()
 bool CSocket::Create(const char* szFileName)
 {
     Destroy();
+    if (szFileName == nullptr) return false;
     sockaddr_un address{};
     if (!qv::makeUnixAddress(szFileName, address)) {
-        LogPrint(LOG_ERR, "bind() failed (errno=%d)", errno);
+        LogFailure("bind", errno);
         return false;
     }
     ::unlink(szFileName);
     m_fdSocket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (m_fdSocket < 0) {
-        LogPrint(LOG_ERR, "socket() failed (errno=%d)", errno);
+        LogFailure("socket", errno);
         return false;
     }
     // The file is born with the restricted mode, so there is no moment of wider access.
@@ -55,7 +62,7 @@ bool CSocket::Create(const char* szFileName)
     const int bindErrno = errno;
     ::umask(oldMask);
     if (rc != 0) {
-        LogPrint(LOG_ERR, "bind() failed (errno=%d)", bindErrno);
+        LogFailure("bind", bindErrno);
         errno = bindErrno;
         return false;
     }
@@ -69,14 +76,14 @@ bool CSocket::CreateAnonymous()
     Destroy();
     m_fdSocket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (m_fdSocket < 0) {
-        LogPrint(LOG_ERR, "socket() failed (errno=%d)", errno);
+        LogFailure("socket", errno);
         return false;
     }
     // Linux autobind: an address length of only the family asks the kernel for a unique name.
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (::bind(m_fdSocket, reinterpret_cast<sockaddr*>(&address), sizeof(sa_family_t)) != 0) {
-        LogPrint(LOG_ERR, "bind() failed (errno=%d)", errno);
+        LogFailure("bind", errno);
         return false;
     }
     return true;
@@ -86,12 +93,13 @@ int CSocket::WaitReady(bool forWrite) const
 {
     pollfd p{m_fdSocket, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
     const int rc = ::poll(&p, 1, m_nTimeout < 0 ? 0 : m_nTimeout);
-    if (rc < 0) LogPrint(LOG_ERR, "select() failed (errno=%d)", errno);
+    if (rc < 0) LogFailure("select", errno);
     return rc > 0 ? 1 : rc;
 }
 
 bool CSocket::Read(char* pbBuffer, int* pcbBuffer, sockaddr* psAddr, int* pcbAddr)
 {
+    if (pcbBuffer == nullptr || pbBuffer == nullptr) return false;
     const int room = *pcbBuffer;
     *pcbBuffer = 0;
     if (m_fdSocket == -1 || room < 0 || (psAddr && !pcbAddr)) return false;
@@ -100,7 +108,7 @@ bool CSocket::Read(char* pbBuffer, int* pcbBuffer, sockaddr* psAddr, int* pcbAdd
     const ssize_t n = ::recvfrom(m_fdSocket, pbBuffer, static_cast<size_t>(room), MSG_DONTWAIT,
                                  psAddr, psAddr ? &addrLen : nullptr);
     if (n < 0) {
-        LogPrint(LOG_ERR, "recvfrom() failed (errno=%d)", errno);
+        LogFailure("recvfrom", errno);
         return false;
     }
     *pcbBuffer = static_cast<int>(n);
@@ -121,6 +129,6 @@ bool CSocket::Write(const char* pbBuffer, int cbBuffer, const sockaddr* psAddr, 
     const ssize_t n = ::sendto(m_fdSocket, pbBuffer, static_cast<size_t>(cbBuffer),
                                timeout == 0 ? MSG_DONTWAIT : 0, psAddr,
                                static_cast<socklen_t>(cbAddr));
-    if (n < 0) LogPrint(LOG_ERR, "sendto() failed (errno=%d)", errno);
+    if (n < 0) LogFailure("sendto", errno);
     return n == cbBuffer;
 }

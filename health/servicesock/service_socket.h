@@ -8,7 +8,8 @@
 
 class CSocket {
 public:
-    CSocket();
+    // A socket that does not log (`logFailures` false) only reports failures by its results.
+    explicit CSocket(bool logFailures = true);
     ~CSocket();
     CSocket(const CSocket&) = delete;
     CSocket& operator=(const CSocket&) = delete;
@@ -35,10 +36,12 @@ public:
 private:
     // Waits until the socket is readable (or writable); 1 ready, 0 time-out, -1 failure.
     int WaitReady(bool forWrite) const;
+    void LogFailure(const char* call, int error) const;
 
     int m_fdSocket;
     char* m_szFileName;
     int m_nTimeout;
+    bool m_bLogFailures;
 };
 
 // The same class under the names the drive-cage and event-cache programs use.

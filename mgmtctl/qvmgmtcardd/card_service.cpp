@@ -96,15 +96,7 @@ void updatePass()
 
 int runCardService()
 {
-    unsigned long code = 0;
-    if (IdentifyVelkarnReg(&code) != 0) {
-        std::fputs(kMsgNotQvSystem, stdout);
-        return 1;
-    }
-    if (!IsProgramModelCode(code)) {
-        std::fputs(kMsgNotSupportedVelkarn, stdout);
-        return 1;
-    }
+    if (!identifySupportedPlatform()) return 1;
     const bool detached = detachService();
     qv::logOpen("qvmgmtcardd", LOG_DAEMON);
     if (!detached)

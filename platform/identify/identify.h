@@ -16,6 +16,10 @@ bool IsProgramModelCode(unsigned long code);
 // The program set without 79 and 80: IsVelkarnId and platprobe.
 bool IsLibraryModelCode(unsigned long code);
 
+// Reads the model code from the registry; prints the refusal message on standard output and
+// returns false when the code is missing or not a supported model.
+bool identifySupportedPlatform();
+
 // 0 and the code stored by `platprobe -w`; 1 when the registry value cannot be read.
 int IdentifyVelkarnReg(unsigned long* pSpuNum);
 // 0 and the code from BIOS memory (0 when no OEM record); 1 when memory cannot be mapped.

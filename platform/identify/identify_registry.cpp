@@ -1,5 +1,7 @@
 #include "identify.h"
 
+#include <cstdio>
+
 #include "registry.h"
 
 #include <cstdint>
@@ -26,4 +28,18 @@ int IdentifyVelkarnReg(unsigned long* pSpuNum)
     if (GetRegData(kRegKeySpuNum, &code, sizeof code) != 0) return 1;
     *pSpuNum = code;
     return 0;
+}
+
+bool identifySupportedPlatform()
+{
+    unsigned long code = 0;
+    if (IdentifyVelkarnReg(&code) != 0) {
+        std::fputs(kMsgNotQvSystem, stdout);
+        return false;
+    }
+    if (!IsProgramModelCode(code)) {
+        std::fputs(kMsgNotSupportedVelkarn, stdout);
+        return false;
+    }
+    return true;
 }

@@ -1,6 +1,4 @@
-// Platform check every identifying agent runs before anything else.
+// Platform check every identifying agent runs before anything else (shared with the services).
 #pragma once
 
-// Reads the model code from the registry; prints the refusal message on standard output and
-// returns false when the code is missing or not a supported model.
-bool identifySupportedPlatform();
+#include "identify.h"

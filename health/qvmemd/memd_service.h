@@ -1,0 +1,4 @@
+#pragma once
+
+// The service's whole life: identification, start-up, the request loop; the exit status.
+int runMemdService();
