@@ -21,6 +21,7 @@ TEST(RevisionMapping, Table)
         {2, 0xE6, 0xE3, 3, 0xEF, 0x63},
         {2, 0x03, 0x61, 3, 0x03, 0x51},   // digital
         {2, 0x0B, 0xFF, 3, 0x0B, 0x5F},   // discrete
+        {2, 0x07, 0x01, 3, 0x07, 0x81},   // volume capacity events keep their trigger
     };
     for (const Case& c : cases) {
         Sel r = makeEvent(1, 1, c.trigger, c.data1, c.version);
