@@ -429,6 +429,15 @@ bool ScsiBus::setFaults(int sgNumber, const NodeFaults& faults) {
     return true;
 }
 
+bool ScsiBus::withDrive(int sgNumber, const std::function<void(DrivePages&)>& change) {
+    std::lock_guard lock(mutex_);
+    auto t = targets_.find(sgNumber);
+    if (t == targets_.end() || t->second.description().kind == TargetKind::Enclosure)
+        return false;
+    change(t->second.drive());
+    return true;
+}
+
 std::vector<CommandRecord> ScsiBus::journal() const {
     std::lock_guard lock(mutex_);
     return journal_;

@@ -11,6 +11,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -78,6 +79,8 @@ public:
     bool resetTarget(int sgNumber);
     bool setInvalidInquiry(int sgNumber, bool invalid);
     bool setFaults(int sgNumber, const NodeFaults& faults);
+    // Runs `change` on the drive pages of a disk or CD-ROM target, under the bus lock.
+    bool withDrive(int sgNumber, const std::function<void(DrivePages&)>& change);
     // The RAID controller's member disk at {channel, id}: the next `count` commands fail.
     bool failRaidDisk(int channel, int id, const SenseCondition& condition, unsigned count);
     // The controller's status code of logical drive `drive`.

@@ -48,6 +48,29 @@ bool ScsiSimulator::handleControl(const json& rq, json& answer) {
         faults.hostStatus = rq.value("hostStatus", uint16_t(0));
         faults.driverStatus = rq.value("driverStatus", uint16_t(0));
         known = bus_.setFaults(rq.at("sg").get<int>(), faults);
+    } else if (op == "scsiDriveArea") {
+        const int sg = rq.at("sg").get<int>();
+        if (rq.contains("area")) {
+            const auto bytes = rq.at("area").get<Bytes>();
+            known = bus_.withDrive(sg, [&](DrivePages& d) { d.setArea(bytes); });
+        } else {
+            Bytes area;
+            known = bus_.withDrive(sg, [&](DrivePages& d) { area.assign(d.area().begin(), d.area().end()); });
+            if (known) {
+                answer = {{"ok", true}, {"area", area}};
+                return true;
+            }
+        }
+    } else if (op == "scsiSelfTest") {
+        known = bus_.withDrive(rq.at("sg").get<int>(), [&](DrivePages& d) {
+            if (rq.contains("result"))
+                d.setSelfTestOutcome(rq.at("result").get<uint8_t>(), rq.value("hours", uint16_t(1000)));
+            if (rq.contains("badHeader"))
+                d.setBadSelfTestHeader(rq.at("badHeader").get<bool>());
+        });
+    } else if (op == "scsiLogSelectFault") {
+        const int parameter = rq.value("parameter", -1);
+        known = bus_.withDrive(rq.at("sg").get<int>(), [&](DrivePages& d) { d.failLogSelect(parameter); });
     } else if (op == "scsiJournal") {
         json entries = json::array();
         for (const auto& r : bus_.journal())

@@ -24,6 +24,11 @@ public:
     //   {"op":"scsiRaidDriveStatus","drive":I,"status":S}   (the controller's status code)
     //   {"op":"scsiReset","sg":N}   {"op":"scsiInvalidInquiry","sg":N,"invalid":B}
     //   {"op":"scsiNodeFaults","sg":N,"openErrno":E,"transportErrno":E,"hostStatus":H,"driverStatus":D}
+    //   {"op":"scsiDriveArea","sg":N}   (answer "area": the 600 bytes)
+    //   {"op":"scsiDriveArea","sg":N,"area":[...]}   (sets it, zero-padded)
+    //   {"op":"scsiSelfTest","sg":N,"result":R,"hours":H}   (outcome of the next test to end)
+    //   {"op":"scsiSelfTest","sg":N,"badHeader":B}   (page 0x10 with a wrong header)
+    //   {"op":"scsiLogSelectFault","sg":N,"parameter":P}   (LOG SELECT of that parameter fails; -1 none)
     //   {"op":"scsiJournal"}   {"op":"scsiClearJournal"}
     // False when `request` is no SCSI request; else `answer` is {"ok":...}.
     bool handleControl(const nlohmann::json& request, nlohmann::json& answer);

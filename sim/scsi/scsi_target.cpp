@@ -37,12 +37,13 @@ void putBigEndian32(Bytes& to, size_t offset, uint32_t value) {
         to[offset + i] = static_cast<uint8_t>(value >> (24 - 8 * i));
 }
 
-Bytes cut(Bytes data, size_t allocation) {
+} // namespace
+
+Bytes cutToAllocation(Bytes data, size_t allocation) {
     if (data.size() > allocation)
         data.resize(allocation);
     return data;
 }
-} // namespace
 
 TargetDescription targetFromJson(const nlohmann::json& t) {
     TargetDescription d;
@@ -66,6 +67,7 @@ TargetDescription targetFromJson(const nlohmann::json& t) {
         d.vendorBytes.push_back(b.get<uint8_t>());
     d.blocks = t.value("blocks", 0u);
     d.blockNode = t.value("block", "");
+    d.drive = driveProfileFromJson(t);
     return d;
 }
 
@@ -123,7 +125,7 @@ CommandOutcome SimulatedTarget::checkCondition(const SenseCondition& condition) 
     return outcome;
 }
 
-CommandOutcome SimulatedTarget::execute(const Bytes& cdb, const Bytes& /*dataOut*/) {
+CommandOutcome SimulatedTarget::execute(const Bytes& cdb, const Bytes& dataOut) {
     if (cdb.empty())
         return checkCondition(kInvalidOpcode);
     const uint8_t opcode = cdb[0];
@@ -140,6 +142,14 @@ CommandOutcome SimulatedTarget::execute(const Bytes& cdb, const Bytes& /*dataOut
         return checkCondition(kPowerOnOrReset);
     }
     lastSense_.reset();
+    if (description_.kind != TargetKind::Enclosure) {
+        auto owned = drive_.execute(cdb, dataOut, description_.kind == TargetKind::Disk, description_.blocks > 0);
+        if (owned) {
+            if (owned->status == kStatusCheckCondition)
+                lastSense_ = SenseCondition{uint8_t(owned->sense[2] & 0x0F), owned->sense[12], owned->sense[13]};
+            return *owned;
+        }
+    }
     switch (opcode) {
     case kTestUnitReady:
         if (cdb.size() < 6)
@@ -164,7 +174,7 @@ CommandOutcome SimulatedTarget::inquiry(const Bytes& cdb) {
     if ((cdb[1] & 0x01) != 0 || cdb[2] != 0)   // vital product data pages are not offered
         return checkCondition(kInvalidFieldInCdb);
     CommandOutcome outcome;
-    outcome.dataIn = cut(inquiryData(), cdb[4]);
+    outcome.dataIn = cutToAllocation(inquiryData(), cdb[4]);
     return outcome;
 }
 
@@ -198,7 +208,13 @@ CommandOutcome SimulatedTarget::read6(const Bytes& cdb) {
 CommandOutcome SimulatedTarget::requestSense(const Bytes& cdb) {
     CommandOutcome outcome;
     const size_t allocation = cdb.size() >= 5 ? cdb[4] : 0;
-    outcome.dataIn = cut(fixedSense(lastSense_.value_or(SenseCondition{})), allocation);
+    if (!lastSense_ && description_.kind == TargetKind::Disk) {
+        if (auto progress = drive_.progressSense()) {
+            outcome.dataIn = cutToAllocation(*progress, allocation);
+            return outcome;
+        }
+    }
+    outcome.dataIn = cutToAllocation(fixedSense(lastSense_.value_or(SenseCondition{})), allocation);
     lastSense_.reset();
     return outcome;
 }

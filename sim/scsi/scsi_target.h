@@ -3,6 +3,8 @@
 // command builders, so a fault in those shows up as a failing test.
 #pragma once
 
+#include "drive_pages.h"
+
 #include <nlohmann/json_fwd.hpp>
 
 #include <cstdint>
@@ -24,6 +26,7 @@ struct TargetDescription {
     Bytes vendorBytes;                // INQUIRY bytes from 36 + serial length on (vendor specific)
     uint32_t blocks = 0;              // capacity in 512-byte blocks (disks)
     std::string blockNode;            // its block device node ("/dev/sda"), none when empty
+    DriveProfile drive;               // log and mode pages, self-test, download (drive_pages.h)
 };
 
 // A target of a scenario: channel, id, lun, kind and INQUIRY texts, capacity (host and sg number
@@ -45,12 +48,16 @@ struct SenseCondition {
 constexpr uint8_t kStatusGood = 0x00;
 constexpr uint8_t kStatusCheckCondition = 0x02;
 
+// `data` cut to a command's allocation length.
+Bytes cutToAllocation(Bytes data, size_t allocation);
+
 // Fixed-format sense data (response code 0x70), 18 bytes.
 Bytes fixedSense(const SenseCondition& condition);
 
 class SimulatedTarget {
 public:
-    explicit SimulatedTarget(TargetDescription description) : description_(std::move(description)) {}
+    explicit SimulatedTarget(TargetDescription description)
+        : description_(std::move(description)), drive_(description_.drive) {}
 
     const TargetDescription& description() const { return description_; }
     // The INQUIRY data the target gives (96 bytes), before any allocation length cut.
@@ -64,6 +71,7 @@ public:
     void reset() { unitAttention_ = true; }
     // INQUIRY answers with a peripheral qualifier of 3 (no device at this LUN) and no text.
     void setInvalidInquiry(bool invalid) { invalidInquiry_ = invalid; }
+    DrivePages& drive() { return drive_; }
 
 private:
     CommandOutcome checkCondition(const SenseCondition& condition);
@@ -78,6 +86,7 @@ private:
     unsigned injectedCount_ = 0;
     bool unitAttention_ = false;
     bool invalidInquiry_ = false;
+    DrivePages drive_;
 };
 
 } // namespace qv::sim::scsi

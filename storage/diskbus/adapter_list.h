@@ -19,6 +19,7 @@ constexpr unsigned kListTransferSize = 49152;
 // The discovered adapters and the generic SCSI device list of this process (built on first use).
 CScsiMfg& ScsiMfg();
 CGenericDeviceList& GenericDeviceList();
+extern "C" {
 // The process list's GetPhysDiskAddr (40-second rule).
 bool GetPhysDiskAddr(unsigned index, unsigned host, SCSIAddressType* address);
 
@@ -47,6 +48,7 @@ bool GetAdapterDriver(unsigned number, char* path, unsigned length);
 uint32_t AllocLibMem(size_t size, sdType* buffer);
 uint32_t FreeLibMem(void* p);
 uint32_t AssertLibContext(uint32_t x);
+} // extern "C"
 
 // Forgets discovery and the device list too: the next call starts from /proc/scsi again. For
 // tests that change the simulated machine within one process.

@@ -105,3 +105,7 @@ bool CGenericDeviceList::GetPhysDiskAddr(unsigned index, unsigned host, SCSIAddr
         }
     return false;
 }
+
+uint8_t SetChannel(unsigned channel, unsigned lun) { return static_cast<uint8_t>((channel & 7) | (lun << 3)); }
+unsigned GetChannel(uint8_t packed) { return packed & 7; }
+unsigned GetLUN(uint8_t packed) { return (packed >> 3) & 0x1F; }

@@ -11,9 +11,11 @@ constexpr unsigned kMaxGenericDevices = 40;
 constexpr uint8_t kAnyKey = 255;
 
 // The channel byte of a listed address packs the channel (bits 0-2) and the LUN (bits 3-7).
-inline uint8_t SetChannel(unsigned channel, unsigned lun) { return static_cast<uint8_t>((channel & 7) | (lun << 3)); }
-inline unsigned GetChannel(uint8_t packed) { return packed & 7; }
-inline unsigned GetLUN(uint8_t packed) { return (packed >> 3) & 0x1F; }
+extern "C" {
+uint8_t SetChannel(unsigned channel, unsigned lun);
+unsigned GetChannel(uint8_t packed);
+unsigned GetLUN(uint8_t packed);
+}
 
 class CGenericDeviceList {
 public:

@@ -14,6 +14,7 @@ constexpr unsigned kMaxDACs = 16;
 // *status set on failure.
 IRaidInfo* EstablishRaidAdapter(unsigned adapter, uint32_t* status);
 
+extern "C" {
 uint32_t ReleaseDACList();
 uint32_t GetLDInfo(SCSIAddressType address, LogDriveInfoType* drive);
 uint32_t GetLDDiskList(SCSIAddressType address, unsigned* count, SCSIAddressType* disks);
@@ -22,3 +23,4 @@ uint32_t GetDiskRaidLevel(SCSIAddressType disk, int* level);
 uint32_t GetDiskRaidStatus(SCSIAddressType disk, int* state);
 uint32_t GetRAIDVersions(unsigned adapter, char* firmware, unsigned firmwareLength, char* bios, unsigned biosLength);
 uint32_t GetRAIDInfo(unsigned adapter, int* info);
+} // extern "C"

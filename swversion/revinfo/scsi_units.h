@@ -7,11 +7,6 @@
 
 struct HBAInfoType;
 
-extern "C" {
-int ScsiCountAllUnits(int* adapters, int* drives);
-int ScsiGetAdapterInfo(int adapter, unsigned level, HBAInfoType* info);
-}
-
 namespace revinfo {
 
 struct ScsiUnitsApi {
@@ -19,8 +14,7 @@ struct ScsiUnitsApi {
     int (*getAdapterInfo)(int adapter, unsigned level, HBAInfoType* info);
 };
 
-// The binding the library is built with (scsi_units_diskbus.cpp, or scsi_units_none.cpp while
-// the SCSI library is not part of the build).
+// The binding the library is built with (scsi_units_diskbus.cpp: libqvdiskbus).
 ScsiUnitsApi productionScsiUnits();
 
 // The calls in use; tests replace them.

@@ -1,11 +1,16 @@
-// Production binding to libqvdiskbus. Not compiled yet: it replaces scsi_units_none.cpp in the
-// library's source list (and qvdiskbus joins its link libraries) once libqvdiskbus exists.
+// Production binding to libqvdiskbus.
 #include "scsi_units.h"
 
-#include "diskbus_types.h"
+#include "qvdiskbus.h"
 
 namespace revinfo {
 
-ScsiUnitsApi productionScsiUnits() { return {ScsiCountAllUnits, ScsiGetAdapterInfo}; }
+ScsiUnitsApi productionScsiUnits()
+{
+    return {[](int* adapters, int* drives) { return static_cast<int>(ScsiCountAllUnits(adapters, drives)); },
+            [](int adapter, unsigned level, HBAInfoType* info) {
+                return static_cast<int>(ScsiGetAdapterInfo(static_cast<unsigned>(adapter), level, info));
+            }};
+}
 
 } // namespace revinfo

@@ -1,0 +1,279 @@
+#include "diskbus_machine.h"
+#include "drive_commands.h"
+#include "drive_id.h"
+#include "drive_readiness.h"
+#include "qvdiskbus.h"
+#include "scsi_lookup.h"
+#include "volume_map.h"
+
+#include <drive_pages.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+
+namespace diskbus_test {
+namespace {
+
+class ScsiInterfaceTest : public DiskbusMachine {
+protected:
+    void SetUp() override {
+        DiskbusMachine::SetUp();
+        ResetDriveTablesForTests();
+        ResetVolumeMapForTests();
+        ResetScsiListsForTests();
+        SetDiskbusSleepForTests([](std::chrono::milliseconds) {});
+        qv::sim::scsi::SetDriveClock([this] { return clock; });
+    }
+    void TearDown() override {
+        LibraryShutdown();
+        ResetVolumeMapForTests();
+        ResetScsiListsForTests();
+        ResetDriveTablesForTests();
+        SetDiskbusSleepForTests({});
+        qv::sim::scsi::SetDriveClock({});
+        DiskbusMachine::TearDown();
+    }
+    void serveMachine(const std::string& release = "2.4.20") {
+        json scsi = machineScenario();
+        scsi["targets"][0]["block"] = "/dev/sda";
+        // Read activity reaches block 0x1904 and more.
+        scsi["targets"][0]["blocks"] = 20000;
+        scsi["targets"][1]["blocks"] = 20000;
+        scsi["targets"][1]["smartCheckCondition"] = true;
+        scsi["targets"][1]["smartAscq"] = 0x10;
+        scsi["targets"][4]["block"] = "/dev/sdb";
+        root.writeFile("/etc/mtab", "/dev/sda /data ext2 rw 0 0\nproc /proc proc rw 0 0\n/dev/sdb /raid ext2 rw 0 0\n"
+                                    "/dev/sda /home ext2 rw 0 0\nshort\n");
+        serve(scsi, release);
+    }
+    std::vector<qv::sim::scsi::CommandRecord> commandsTo(int sg) {
+        std::vector<qv::sim::scsi::CommandRecord> out;
+        for (auto& r : journal())
+            if (r.sgNumber == sg)
+                out.push_back(r);
+        return out;
+    }
+};
+
+TEST_F(ScsiInterfaceTest, InventoryIsCachedForThirtySeconds) {
+    serveMachine();
+    int adapters = 0, drives = 0;
+    ASSERT_EQ(ScsiCountAllUnits(&adapters, &drives), 0u);
+    EXPECT_EQ(adapters, 2);
+    EXPECT_GE(drives, 6);
+    simulator.bus().clearJournal();
+    DriveInfoType all[32];
+    EXPECT_EQ(ScsiCountAllUnits(nullptr, &drives), 0u);
+    EXPECT_EQ(ScsiGetAllDrives(all, 32), 0u);
+    EXPECT_TRUE(journal().empty()) << journal().size() << " commands within 30 s";
+    clock += 30;
+    EXPECT_EQ(ScsiCountAllUnits(nullptr, nullptr), 0u);
+    EXPECT_FALSE(journal().empty());
+}
+
+TEST_F(ScsiInterfaceTest, DriveRecordsOfDiskCdromAndCopyLimits) {
+    serveMachine();
+    DriveInfoType all[40];
+    std::memset(all, 0xEE, sizeof all);
+    ASSERT_EQ(ScsiGetAllDrives(all, 0), 0u);
+    EXPECT_EQ(all[0].disk.deviceType, 0xEE);
+    int drives = 0;
+    ScsiCountAllUnits(nullptr, &drives);
+    ASSERT_EQ(ScsiGetAllDrives(all, 40), 0u);
+    EXPECT_EQ(all[drives].disk.deviceType, 0xEE);
+    DriveInfoType disk{}, cd{};
+    ASSERT_EQ(ScsiGetDriveDetails(0, 0, 0, &disk), 0u);
+    EXPECT_EQ(disk.disk.deviceType, 0);
+    EXPECT_EQ(disk.disk.idVendor, 2);
+    EXPECT_STREQ(disk.disk.szProductID, "SEAGATE ST39204LC       ");
+    EXPECT_EQ(std::strlen(disk.disk.szSerialNum), 8u);
+    EXPECT_EQ(disk.disk.maskVolumes, ScsiGetDrivesMask(0, 0, 0));
+    EXPECT_NE(disk.disk.maskVolumes, 0u);
+    ASSERT_EQ(ScsiGetDriveDetails(0, 0, 4, &cd), 0u);
+    EXPECT_EQ(cd.disk.deviceType, 5);
+    EXPECT_EQ(cd.disk.iRaidLevel, 0xFFFF);
+    EXPECT_EQ(ScsiGetDriveDetails(0, 0, 9, &cd), SCSI_NO_DEVICE);
+}
+
+TEST_F(ScsiInterfaceTest, AdapterInfoLevels) {
+    serveMachine();
+    HBAInfoType info;
+    std::memset(&info, 0x5A, sizeof info);
+    for (unsigned level : {0u, 3u})
+        EXPECT_EQ(ScsiGetAdapterInfo(1, level, &info), ERR_INVALID_PARAMETER);
+    EXPECT_EQ(info.idAdapter, 0x5A5A5A5A);
+    ASSERT_EQ(ScsiGetAdapterInfo(1, 1, &info), 0u);
+    EXPECT_EQ(info.idBoard, 0x5A5A5A5A);
+    EXPECT_EQ(uint8_t(info.szProduct[0]), 0x5A);
+    EXPECT_EQ(info.idClass, 1);
+    EXPECT_EQ(info.sDramInMB, 64);
+    EXPECT_STREQ(info.szDriverVersion, "2.4.20");
+    ASSERT_EQ(ScsiGetAdapterInfo(1, 2, &info), 0u);
+    EXPECT_EQ(info.idBoard, 4660);
+    EXPECT_EQ(ScsiGetAdapterInfo(9, 1, &info), ERR_ADAPTER_NOT_FOUND);
+}
+
+TEST_F(ScsiInterfaceTest, AssetTagAreaBytesBothWays) {
+    serveMachine();
+    ScsiCountAllUnits(nullptr, nullptr);
+    std::vector<uint8_t> data(250);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = uint8_t(i + 1);
+    control({{"op", "scsiDriveArea"}, {"sg", 0}, {"area", std::vector<uint8_t>(600, 0xFF)}});
+    ASSERT_EQ(ScsiWriteLogPage32h(0, 0, 0, data.data(), 250), 0u);
+    json answer;
+    simulator.handleControl({{"op", "scsiDriveArea"}, {"sg", 0}}, answer);
+    const auto area = answer.at("area").get<std::vector<uint8_t>>();
+    EXPECT_EQ(std::vector<uint8_t>(area.begin(), area.begin() + 250), data);
+    EXPECT_EQ(std::vector<uint8_t>(area.begin() + 250, area.end()), std::vector<uint8_t>(350, 0));
+    std::vector<uint8_t> back(1000, 0xAB);
+    ASSERT_EQ(ScsiReadLogPage32h(0, 0, 0, back.data(), 1000), 0u);
+    EXPECT_EQ(std::vector<uint8_t>(back.begin(), back.begin() + 600), area);
+    EXPECT_EQ(back[600], 0xAB);
+    control({{"op", "scsiLogSelectFault"}, {"sg", 0}, {"parameter", 1}});
+    EXPECT_NE(ScsiWriteLogPage32h(0, 0, 0, data.data(), 250), 0u);
+}
+
+TEST_F(ScsiInterfaceTest, PageSearchesAndSmartState) {
+    serveMachine();
+    ScsiCountAllUnits(nullptr, nullptr);
+    EXPECT_EQ(ScsiFindPage32(0, 0, 0), 0u);
+    EXPECT_EQ(ScsiIsDstAvail(0, 0, 0), 0u);
+    EXPECT_EQ(ScsiFindPage32(7, 0, 0), ERR_ADAPTER_NOT_FOUND);
+    int state = -1;
+    EXPECT_EQ(ScsiGetSmartState(0, 0, 0, &state), 0u);
+    EXPECT_EQ(state, 1);
+    EXPECT_EQ(ScsiGetSmartState(0, 0, 1, &state), 0u);
+    EXPECT_EQ(state, 2);
+}
+
+TEST_F(ScsiInterfaceTest, SelfTestCommandsAndResults) {
+    serveMachine();
+    ScsiCountAllUnits(nullptr, nullptr);
+    int result = -1;
+    EXPECT_EQ(ScsiGetDstResults(0, 0, 0, 0, &result), 0u);
+    EXPECT_EQ(result, 6);
+    EXPECT_EQ(ScsiGetDstResults(0, 0, 0, 1, &result), 0u);
+    EXPECT_EQ(result, 7);
+    ASSERT_EQ(ScsiStartDST(0, 0, 0, 1), 0u);
+    clock += 30;   // a quarter of the 120 s short test
+    int percent = -1;
+    EXPECT_EQ(ScsiCheckDSTsense(0, 0, 0, &percent), 0u);
+    EXPECT_EQ(percent, 25);
+    EXPECT_EQ(ScsiGetDstResults(0, 0, 0, 0, &result), 0u);
+    EXPECT_EQ(result, 15);
+    EXPECT_EQ(ScsiGetDstResults(0, 0, 0, 20, &result), 0u);
+    EXPECT_EQ(result, 8);
+    control({{"op", "scsiSelfTest"}, {"sg", 0}, {"badHeader", true}});
+    result = -1;
+    EXPECT_EQ(ScsiGetDstResults(0, 0, 0, 0, &result), 0u);
+    EXPECT_EQ(result, -1);
+    int seconds = 0;
+    EXPECT_EQ(ScsiGetCompletionTime(0, 0, 0, &seconds), 0u);
+    EXPECT_EQ(seconds, 1800);
+}
+
+TEST_F(ScsiInterfaceTest, KernelRuleRefusesBeforeAnyCommand) {
+    for (const char* release : {"2.2.19", "3.0.1"}) {
+        serveMachine(release);
+        ScsiCountAllUnits(nullptr, nullptr);
+        simulator.bus().clearJournal();
+        int value = 0;
+        EXPECT_FALSE(IsASafeKernelForDST()) << release;
+        EXPECT_EQ(ScsiStartDST(0, 0, 0, 1), ERR_NOT_SUPPORTED);
+        EXPECT_EQ(ScsiGetDstResults(0, 0, 0, 0, &value), ERR_NOT_SUPPORTED);
+        EXPECT_EQ(ScsiGetCompletionTime(0, 0, 0, &value), ERR_NOT_SUPPORTED);
+        EXPECT_TRUE(journal().empty());
+        simulator.stop();
+        LibraryShutdown();
+    }
+    root.writeFile("/var/qvsim/uname", "2.6.9\n");
+    EXPECT_TRUE(IsASafeKernelForDST());
+}
+
+TEST_F(ScsiInterfaceTest, VolumeMapMasksAndLabels) {
+    serveMachine();
+    const uint32_t mask = ScsiGetDrivesMask(0, 0, 0);
+    EXPECT_EQ(mask, ScsiEncodeDriveLabel("/data") | ScsiEncodeDriveLabel("/home"));
+    EXPECT_EQ(ScsiEncodeDriveLabel(""), 0u);
+    EXPECT_EQ(ScsiEncodeDriveLabel("/nowhere"), 0u);
+    // The RAID volume has one entry per member disk of its logical drive.
+    const uint32_t raid = ScsiEncodeDriveLabel("/raid");
+    EXPECT_NE(raid, 0u);
+    EXPECT_EQ(ScsiGetDrivesMask(1, 0, 2) & ~mask, raid << 2);
+    char text[64];
+    ASSERT_EQ(ScsiDecodeDriveMask(mask | 0x80000000u, text, sizeof text), 0u);
+    EXPECT_STREQ(text, "/data /home");
+    ASSERT_EQ(ScsiDecodeDriveMask(0, text, sizeof text), 0u);
+    EXPECT_STREQ(text, "");
+    std::memset(text, 'x', sizeof text);
+    ScsiDecodeDriveMask(mask, text, 4);
+    EXPECT_STREQ(text, "/da");
+    EXPECT_EQ(ScsiDecodeDriveMask(mask, text, 0), 0u);
+    EXPECT_EQ(GetMaskLabel(0, text, 8), ERR_EMPTY_MASK);
+    EXPECT_EQ(GetMaskLabel(0x40000000u, text, 8), ERR_INDEX_OUT_OF_RANGE);
+    EXPECT_EQ(GetLabelInstance("/nowhere"), 255u);
+}
+
+TEST_F(ScsiInterfaceTest, FirmwareGoesInChunksAndWaitsForReadiness) {
+    serveMachine();
+    ScsiCountAllUnits(nullptr, nullptr);
+    simulator.bus().clearJournal();
+    std::vector<uint8_t> image(70000, 0x11);
+    ASSERT_EQ(ScsiFWDownload(0, 0, 0, image.data(), unsigned(image.size()), 4), 0u);
+    std::vector<std::pair<uint32_t, uint32_t>> chunks;
+    unsigned readyChecks = 0;
+    for (const auto& r : commandsTo(0)) {
+        if (r.cdb[0] == 0x3B) {
+            EXPECT_EQ(r.cdb[1], 7);   // feature 0x8
+            EXPECT_EQ(r.cdb[2], 0);
+            chunks.push_back({(r.cdb[3] << 16) | (r.cdb[4] << 8) | r.cdb[5], (r.cdb[6] << 16) | (r.cdb[7] << 8) | r.cdb[8]});
+            EXPECT_EQ(r.dataOut.size(), chunks.back().second);
+        }
+        readyChecks += r.cdb[0] == 0x00;
+    }
+    EXPECT_EQ(chunks, (std::vector<std::pair<uint32_t, uint32_t>>{{0, 32768}, {32768, 32768}, {65536, 4464}}));
+    EXPECT_GE(readyChecks, 3u);   // before, then NOT READY twice, then ready
+    // Without chunking the image must fit the I/O buffer in one command.
+    ASSERT_TRUE(ApplyExternalDefLine("F3XY 0x401"));
+    EXPECT_EQ(ScsiFWDownload(0, 0, 0, image.data(), unsigned(image.size()), 4), ERR_DISK_UNKNOWN);
+    simulator.bus().clearJournal();
+    EXPECT_EQ(ScsiFWDownload(0, 0, 0, image.data(), 30000, 4), 0u);
+    unsigned sent = 0;
+    for (const auto& r : commandsTo(0))
+        if (r.cdb[0] == 0x3B) {
+            ++sent;
+            EXPECT_EQ(r.cdb[1], 5);
+            EXPECT_EQ(r.dataOut.size(), 30000u);
+        }
+    EXPECT_EQ(sent, 1u);
+}
+
+TEST_F(ScsiInterfaceTest, ReadinessStagesAndTheFileTestLink) {
+    serveMachine();
+    ScsiCountAllUnits(nullptr, nullptr);
+    int stage = -1;
+    EXPECT_EQ(ScsiDriveReadiness(0, 0, 1, &stage), 0u);
+    EXPECT_EQ(stage, 3);   // no mounted volume
+    EXPECT_EQ(ScsiDriveReadiness(0, 0, 0, &stage), uint32_t(ENOENT));
+    EXPECT_EQ(stage, 4);   // volumes, but the mount point is missing
+    std::filesystem::create_directories(root.at("/data"));
+    EXPECT_EQ(ScsiDriveReadiness(0, 0, 0, &stage), 0u);
+    EXPECT_EQ(stage, 5);
+    EXPECT_NE(ScsiDriveReadiness(0, 0, 9, &stage), 0u);
+    EXPECT_EQ(stage, 0);
+    EXPECT_EQ(ScsiDriveReadiness(5, 0, 0, &stage), ERR_ADAPTER_NOT_FOUND);
+    // A link planted at the test file's place: the test fails and its target stays untouched.
+    root.writeFile("/outside.txt", "keep");
+    ASSERT_EQ(::symlink(root.at("/outside.txt").c_str(), root.at("/data/.qvtest.dat").c_str()), 0);
+    EXPECT_EQ(DoFileIO(ScsiEncodeDriveLabel("/data")), uint32_t(ELOOP));
+    EXPECT_EQ(root.readFile("/outside.txt"), "keep");
+    ::unlink(root.at("/data/.qvtest.dat").c_str());
+    EXPECT_EQ(DoFileIO(ScsiEncodeDriveLabel("/data")), 0u);
+    EXPECT_FALSE(root.exists("/data/.qvtest.dat"));
+}
+
+} // namespace
+} // namespace diskbus_test
