@@ -170,6 +170,8 @@ uint32_t CLinuxScsiAdapter::Transfer22(const uint8_t* cdb, unsigned cdbLength, u
     if (toDevice)
         std::memmove(buffer + kSg22DataOffset + cdbLength, buffer + kSg22DataOffset, dataLength);
     SgHeader22 header{};
+    // The reply of a data-out command is the header alone; announcing header + data would have
+    // the driver expect data back from a command that only sends.
     header.reply_len = static_cast<int32_t>(kSg22DataOffset + (toDevice ? 0 : dataLength));
     std::memcpy(buffer, &header, sizeof header);
     std::memcpy(buffer + kSg22DataOffset, cdb, cdbLength);
