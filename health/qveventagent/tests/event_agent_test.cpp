@@ -37,7 +37,11 @@ class EventAgent : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(qv::test::startEmptyLogSimulator(sim_, root_));
+        // Room for four records and a known erase time: the walk shows both.
+        nlohmann::json scenario = qv::test::defaultScenario();
+        scenario["bmc"]["selCapacity"] = 4;
+        scenario["bmc"]["selEraseTime"] = 0x01020304;
+        ASSERT_TRUE(qv::test::startEmptyLogSimulator(sim_, root_, scenario));
         root_.writeFile("/usr/qvserver/etc/evtspec.cfg",
                         "[SensorType 0x04]\n[EvtTrigger 0x01]\n[Offset 0x02]\nString=Fan %1 failed\n"
                         "TrapID=1.3.6.1.4.1.93071.2.23.5\nVarbind1=sn\n");
@@ -136,6 +140,9 @@ TEST_F(EventAgent, WalkAndEraseThroughSnmpd)
         return SnmpOidLess(a, b);
     }));
     EXPECT_NE(walk.find(E + ".5.5.1.3.2 = STRING: \"Fan %1 failed\""), std::string::npos) << walk;
+    // 3 records, 16 free bytes: 3 * 100 / 19; the erase time least significant byte first.
+    EXPECT_NE(walk.find(E + ".5.1.0 = INTEGER: 15\n"), std::string::npos) << walk;
+    EXPECT_NE(walk.find(E + ".5.2.0 = Hex-STRING: 04 03 02 01"), std::string::npos) << walk;
 
     const std::string lines = qv::test::readWholeFile(GetSoftLogFile());
     EXPECT_NE(snmpd.set(E + ".5.4.0", "i", "1").exitCode, 0);

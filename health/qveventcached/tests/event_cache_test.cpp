@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <string>
 
 namespace {
@@ -26,6 +28,11 @@ bool readUpTo(CServiceClient& client, char* reply, int& length)
     if (received < 0 || received > length) return false;
     length = received;
     return true;
+}
+
+void writeSoftLog(const std::string& lines)
+{
+    std::ofstream(GetSoftLogFile(), std::ios::binary | std::ios::trunc) << lines;
 }
 
 constexpr char kDescriptions[] =
@@ -96,11 +103,43 @@ TEST_F(EventCache, RowsCarryTheDescriptionKeysAndTheirFallBacks)
 
 TEST_F(EventCache, ARowIsReadOnceAndTheLastColumnFetchesTheNext)
 {
-    EXPECT_EQ(text(&CEventLogCache::GetDescription, 0), std::string("Fan %1 failed", 14));
-    // Columns of the row held come from the same reading, whatever the file says meanwhile.
+    char date[6];
+    int length = sizeof date;
+    ASSERT_TRUE(cache_.GetDate(0, date, &length));
+    // Columns 3 to 12 of the row held come from the same reading, whatever the description file
+    // and the soft log say meanwhile.
+    const std::string lines = qv::test::readWholeFile(GetSoftLogFile());
     root_.writeFile("/usr/qvserver/etc/evtspec.cfg", "");
+    writeSoftLog("");
+    EXPECT_EQ(text(&CEventLogCache::GetDescription, 0), std::string("Fan %1 failed", 14));
     EXPECT_EQ(text(&CEventLogCache::GetTrapId, 0), std::string("1.3.6.1.4.1.93071.2.23.5", 25));
+    for (int n = 1; n <= 8; ++n) {
+        char varbind[256];
+        length = sizeof varbind;
+        ASSERT_TRUE(cache_.GetVarbind(n, 0, varbind, &length)) << n;
+        EXPECT_STREQ(varbind, n == 1 ? "7" : n == 2 ? "65" : "[No Varbind]") << n;
+    }
+    writeSoftLog(lines);
     EXPECT_EQ(text(&CEventLogCache::GetTrapId, 1), std::string("[No TrapID]", 12));
+}
+
+TEST_F(EventCache, EmptyMissingAndDamagedLogs)
+{
+    const std::string lines = qv::test::readWholeFile(GetSoftLogFile());
+    // Damaged lines around the records: the records still answer as the rows they are.
+    writeSoftLog("garbage\n" + lines + "14 00\n\x01\xff not a record at all, but long enough to pass for one\n");
+    const int count = cache_.GetCount();
+    EXPECT_GE(count, 2);
+    bool fan = false;
+    for (int row = 0; row < count; ++row) fan = fan || text(&CEventLogCache::GetDescription, row) == std::string("Fan %1 failed", 14);
+    EXPECT_TRUE(fan);
+    EXPECT_EQ(text(&CEventLogCache::GetDescription, count), "<none>");
+
+    writeSoftLog("");
+    EXPECT_EQ(cache_.GetCount(), 0);
+    ASSERT_EQ(::unlink(GetSoftLogFile()), 0);
+    EXPECT_EQ(cache_.GetCount(), 0);
+    EXPECT_EQ(text(&CEventLogCache::GetDate, 5), "<none>");
 }
 
 TEST_F(EventCache, ServiceAnswersOnlyWhatItIsAskedAndStopsCleanly)

@@ -99,6 +99,23 @@ TEST_F(ShutdownService, ANewRequestRunsTheCommandOnceAndNothingElseDoes)
     EXPECT_NE(log().find("service exiting...\n"), std::string::npos);
 }
 
+// Each record read costs the service one of its seconds and a request one more before the
+// command: ten records waiting ahead of a request delay it by at least eleven.
+TEST_F(ShutdownService, WaitingRecordsPaceTheRequest)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 10; ++i) {
+        Sel r = record(3, 0x6F, 0x01, 0x12);
+        ASSERT_EQ(QVEL_WriteEvent(&r, nullptr), 0);
+    }
+    Sel request = record(3, 0x6F, 0x07);
+    ASSERT_EQ(QVEL_WriteEvent(&request, nullptr), 0);
+    ASSERT_TRUE(qv::test::eventually([&] { return !calls().empty(); }, std::chrono::seconds(20))) << log();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(11 * 50));
+    EXPECT_EQ(calls(), "-t 15 -r now\n");
+}
+
 TEST_F(ShutdownService, AnOldRequestNeverRunsIt)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(600));   // time to read the old record
