@@ -26,7 +26,7 @@ const AgentConfig kAgents[] = {
     {"qvhostagent", "QVHOSTAGENT - QV System SNMP Agent", V::Standard, true, true, true, false},
     {"qvassetagent", "QVASSETAGENT - QV Entity SNMP Agent", V::Standard, true, true, true, false},
     {"qvmemagent", "qvmemagent - QV Velkarn DIMM SNMP Agent", V::Standard, false, true, true, false},
-    {"qvbayagent", "QVBAYAGENT - QV RAID Cage Information SNMP Agent", V::SilentJoined, true, false, false, false},
+    {"qvbayagent", "QVBAYAGENT - QV RAID Cage Information SNMP Agent", V::SilentJoined, true, false, false, false, nullptr, true},
     {"qvloadagent", "QVLOADAGENT - QV Performance SNMP Agent", V::Standard, true, true, true, false},
     {"qvdeviceagent", "QVDEVICEAGENT - QV Device Entity Information SNMP Agent", V::WarningLevel, true, true, false, false},
     {"qveventagent", "QVEVENTAGENT - QV Event Log SNMP Agent", V::SilentOneWord, true, false, false, false},
