@@ -244,5 +244,39 @@ TEST_F(CageServiceTest, DownloadAndFirmwareUpdateThroughTheService)
     EXPECT_NE(journal().find("UpdateDriveFWImage 1 0 2 5 5000 "), std::string::npos) << journal();
 }
 
+// Clients keep asking about the download, and try to start others, while three downloads and
+// activity flashes run; a build with -fsanitize=thread runs this for data races.
+TEST_F(CageServiceTest, DownloadsAndRequestsAtOnce)
+{
+    root_.writeFile("/control", "activity_delay_ms 1\n");
+    std::atomic<bool> done{false};
+    std::atomic<int> refused{0};
+    auto asker = [&] {
+        while (!done) {
+            const int32_t size = asInteger(ask({27}));
+            EXPECT_TRUE(size >= 0 && size <= 1048576) << size;
+            if (ask({26}, "http://127.0.0.1:1/never") == flag(false)) ++refused;
+            ask({28});
+            ask({19, 1});
+        }
+    };
+    std::thread a(asker), b(asker);
+    for (int round = 0; round < 3; ++round) {
+        const std::string url = server_.url("/bytes/1048576");
+        // The askers may hold the download slot for a moment with their own (failing) URL.
+        bool started = false;
+        for (int i = 0; i < 2000 && !started; ++i) {
+            started = ask({26}, url.c_str()) == flag(true) && ask({25}) == text(url);
+            if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_TRUE(started);
+        waitWhile({28}, kFirmwareBusy);
+    }
+    done = true;
+    a.join();
+    b.join();
+    EXPECT_GT(refused.load(), 0);
+}
+
 } // namespace
 } // namespace baydtest

@@ -2,6 +2,7 @@
 // classes set by the test, and a count of the calls the service made.
 #pragma once
 
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -61,8 +62,8 @@ struct FakeCageSource final : CageSource {
     std::map<unsigned, int> adapterClass;
     std::map<unsigned, ErrorType> descStatus;
     ErrorType discoverStatus = 0;
-    int discoverCalls = 0;
-    int descCalls = 0;
+    std::atomic<int> discoverCalls{0};
+    std::atomic<int> descCalls{0};
 };
 
 } // namespace baydtest
