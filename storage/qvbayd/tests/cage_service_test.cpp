@@ -174,6 +174,24 @@ TEST_F(ManyCages, TheBlockIsCutTo4096BytesAndLogged)
     EXPECT_NE(log().find("GetInfoSize() too large (4320)"), std::string::npos) << log();
 }
 
+class OverlongBayCount : public CageServiceTest {
+protected:
+    void prepare(FakeCageSource& s) override
+    {
+        CageDescType c = FakeCageSource::cage(0x4B, 0xFF, 0xFF, bMF1, {});
+        for (unsigned b = 0; b < kCageBaysMax; ++b) c.rgBays[b] = {uint8_t(b), 1, uint16_t(b)};
+        c.nBays = 300;   // more bays than the record holds
+        s.cages = {c};
+    }
+};
+
+TEST_F(OverlongBayCount, OnlyTheRecordsBaysCount)
+{
+    EXPECT_EQ(asInteger(ask({5})), 16);
+    EXPECT_EQ(asInteger(ask({8, 15})), 15);
+    EXPECT_EQ(asInteger(ask({8, 16})), 0);
+}
+
 TEST_F(CageServiceTest, RequestsThatGetNoReply)
 {
     EXPECT_EQ(ask({36}, nullptr, 300), "<none>");
