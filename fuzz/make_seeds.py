@@ -187,6 +187,22 @@ def climate_seeds():
     write("fuzz_climate_request", "odd-lengths", b"\x03abc" + fields(1) + b"\x85abcde" + b"\x00" + fields(5))
 
 
+def cage_seeds():
+    # Datagrams as [sender bit 7][length, 2 bytes][bytes]: integers and texts with their NUL.
+    def fields(*values, sender=0):
+        return b"".join(bytes([sender]) + struct.pack("<H", 4) + struct.pack("<i", v) for v in values)
+
+    def text(t, sender=0):
+        return bytes([sender]) + struct.pack("<H", len(t)) + t
+
+    write("fuzz_cage_request", "block-and-drives", fields(3) + fields(5) + fields(7, 1) + fields(10, 2, 1)
+          + fields(9, 2) + fields(6, -1))
+    write("fuzz_cage_request", "texts", fields(30) + text(b"http://proxy:3128\0") + fields(29)
+          + fields(26) + text(b"u" * 600) + fields(25) + fields(32, 0x6B736156) + fields(31))
+    write("fuzz_cage_request", "interleaved", fields(26) + fields(1, sender=0x80) + text(b"ftp://h/x\0")
+          + fields(24) + fields(99) + fields(10, 1))
+
+
 def diskbus_seeds():
     # fuzz_raid_config: [product data status][data area]: a 40-drive configuration with one RAID 5
     # drive over four disks of channel 0 (devices packed as target | channel << 4).
@@ -223,6 +239,7 @@ def main():
     devsock_seeds()
     bmccache_seeds()
     climate_seeds()
+    cage_seeds()
     diskbus_seeds()
     qvbmc_seeds()
     bios_seeds(args.qvsim_bios)

@@ -11,16 +11,27 @@ CServiceClient::CServiceClient(const char* szServicePath)
     m_oSocket.CreateAnonymous();
 }
 
+bool CServiceClient::Send(const void* pbData, int cbData)
+{
+    return m_bAddressValid &&
+           m_oSocket.Write(static_cast<const char*>(pbData), cbData,
+                           reinterpret_cast<const sockaddr*>(&m_sServerAddr), sizeof m_sServerAddr);
+}
+
 bool CServiceClient::SendFields(std::initializer_list<int32_t> fields)
 {
     if (!m_bAddressValid) return false;
-    for (int32_t field : fields) {
-        if (!m_oSocket.Write(reinterpret_cast<const char*>(&field), sizeof field,
-                             reinterpret_cast<const sockaddr*>(&m_sServerAddr),
-                             sizeof m_sServerAddr))
-            return false;
-    }
+    for (int32_t field : fields)
+        if (!Send(&field, sizeof field)) return false;
     return true;
+}
+
+bool CServiceClient::SendText(const char* szText)
+{
+    char field[kServiceTextFieldMax] = {};
+    const size_t length = std::min(std::strlen(szText ? szText : ""), sizeof field - 1);
+    if (length) std::memcpy(field, szText, length);
+    return Send(field, static_cast<int>(length + 1));
 }
 
 bool CServiceClient::ReadReply(void* pbBuffer, int cbBuffer)

@@ -7,6 +7,7 @@
 #include <string>
 #include <sys/un.h>
 
+#include "service_request.h"
 #include "service_socket.h"
 
 class CServiceClient {
@@ -16,6 +17,8 @@ public:
 
     // Sends each field as its own datagram; false when any of them could not be sent.
     bool SendFields(std::initializer_list<int32_t> fields);
+    // Sends a text field: its characters and NUL, cut to kServiceTextFieldMax bytes.
+    bool SendText(const char* szText);
     // Reads one reply of exactly `cbBuffer` bytes from the service; false otherwise.
     bool ReadReply(void* pbBuffer, int cbBuffer);
     // Reads one reply of any length from the service: at most `cbBuffer` bytes are kept (a
@@ -25,6 +28,7 @@ public:
     CSocket& Socket() { return m_oSocket; }
 
 private:
+    bool Send(const void* pbData, int cbData);
     // One datagram from the service into `buffer`; its length, or -1 (none, or another sender).
     int Receive(char* buffer, int cbBuffer);
 

@@ -1,5 +1,6 @@
 #include "service_request.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sys/socket.h>
 
@@ -26,8 +27,9 @@ bool CServiceRequestReader::Receive(Datagram& d, std::chrono::steady_clock::time
         deadline - std::chrono::steady_clock::now());
     const int saved = m_oSocket.GetTimeout();
     m_oSocket.SetTimeout(left.count() > 0 ? static_cast<int>(left.count()) : 0);
-    // One byte more than a field, so an overlong datagram is seen as such instead of cut.
-    char buffer[kFieldSize + 1];
+    // One byte more than the largest field, so an overlong datagram is seen as such; a text
+    // field longer than that is cut anyway.
+    char buffer[kServiceTextFieldMax + 1];
     int size = sizeof buffer;
     sockaddr_un from{};
     int fromLen = sizeof from;
@@ -59,14 +61,12 @@ bool CServiceRequestReader::ReadCommand(int32_t* pnCommand)
     }
 }
 
-bool CServiceRequestReader::ReadField(int32_t* pnField)
+bool CServiceRequestReader::NextFieldDatagram(std::string& data)
 {
     for (auto it = m_oHeld.begin(); it != m_oHeld.end(); ++it) {
         if (it->sender != m_sRequester) continue;
-        const std::string data = std::move(it->data);
+        data = std::move(it->data);
         m_oHeld.erase(it);
-        if (data.size() != kFieldSize) return false;
-        *pnField = fieldValue(data);
         return true;
     }
     const auto deadline =
@@ -74,8 +74,7 @@ bool CServiceRequestReader::ReadField(int32_t* pnField)
     Datagram d;
     while (Receive(d, deadline)) {
         if (d.sender == m_sRequester) {
-            if (d.data.size() != kFieldSize) return false;
-            *pnField = fieldValue(d.data);
+            data = std::move(d.data);
             return true;
         }
         if (Discarded(d)) continue;
@@ -83,6 +82,24 @@ bool CServiceRequestReader::ReadField(int32_t* pnField)
         m_oHeld.push_back(std::move(d));
     }
     return false;
+}
+
+bool CServiceRequestReader::ReadField(int32_t* pnField)
+{
+    std::string data;
+    if (!NextFieldDatagram(data) || data.size() != kFieldSize) return false;
+    *pnField = fieldValue(data);
+    return true;
+}
+
+bool CServiceRequestReader::ReadTextField(char (&szText)[kServiceTextFieldMax])
+{
+    std::string data;
+    if (!NextFieldDatagram(data)) return false;
+    const size_t length = std::min(std::strlen(data.c_str()), sizeof szText - 1);
+    std::memcpy(szText, data.data(), length);
+    szText[length] = '\0';
+    return true;
 }
 
 bool CServiceRequestReader::Reply(const void* pbData, int cbData)

@@ -1,5 +1,5 @@
-// Service side of the shared framing: a request is a command datagram followed by 4-byte field
-// datagrams from the same client. Datagrams of other clients that arrive meanwhile are kept for
+// Service side of the shared framing: a request is a command datagram followed by field datagrams
+// from the same client, 4-byte integers or texts of at most kServiceTextFieldMax bytes. Datagrams of other clients that arrive meanwhile are kept for
 // later requests, never mixed into this one, and what is left of a refused request is dropped.
 #pragma once
 
@@ -11,6 +11,9 @@
 
 #include "service_socket.h"
 
+// Largest text field, its terminator included.
+inline constexpr int kServiceTextFieldMax = 512;
+
 class CServiceRequestReader {
 public:
     explicit CServiceRequestReader(CSocket& socket) : m_oSocket(socket) {}
@@ -21,6 +24,10 @@ public:
     // Next field of the current request; false when the requester sent none within the time-out
     // or sent a datagram that is not 4 bytes long.
     bool ReadField(int32_t* pnField);
+    // Next field of the current request as a text: its characters up to the first NUL, at most
+    // kServiceTextFieldMax - 1 of them (a longer or unterminated text is cut), always terminated.
+    // False when the requester sent none within the time-out.
+    bool ReadTextField(char (&szText)[kServiceTextFieldMax]);
     // Sends the reply to the requester.
     bool Reply(const void* pbData, int cbData);
     // The current request is refused: its remaining fields, queued or still on their way, are
@@ -39,6 +46,8 @@ private:
     // Receives one datagram from the socket; false on time-out or failure.
     bool Receive(Datagram& d, std::chrono::steady_clock::time_point deadline);
     bool Discarded(const Datagram& d);
+    // The requester's next datagram, queued or within the time-out; false when none came.
+    bool NextFieldDatagram(std::string& data);
 
     static constexpr size_t kMaxHeld = 256;   // bound on datagrams kept for later requests
 

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+
 #include "sandbox_path.h"
 #include "temp_root.h"
 
@@ -69,6 +72,36 @@ TEST_F(ServiceRequestTest, FieldsOfAnotherSizeAreNotFields)
     int32_t v = 0;
     ASSERT_TRUE(reader_.ReadCommand(&v));
     EXPECT_FALSE(reader_.ReadField(&v));
+}
+
+TEST_F(ServiceRequestTest, TextFieldsAreTerminatedAndCutTo511Characters)
+{
+    CServiceClient a("/var/qvserver/r.socket");
+    sockaddr_un to{};
+    ASSERT_TRUE(qv::makeUnixAddress(root_.at("/var/qvserver/r.socket"), to));
+    auto raw = [&](const std::string& bytes) {
+        return a.Socket().Write(bytes.data(), static_cast<int>(bytes.size()), reinterpret_cast<sockaddr*>(&to),
+                                sizeof to);
+    };
+    const std::string long600(600, 'u');
+    ASSERT_TRUE(a.SendFields({26}));
+    ASSERT_TRUE(a.SendText("http://h/x"));
+    ASSERT_TRUE(raw(std::string(512, 'a')));     // no terminator in the whole field
+    ASSERT_TRUE(raw(long600));                    // an overlong datagram
+    ASSERT_TRUE(raw(std::string("ab\0cd", 5)));   // bytes after the NUL are not text
+    ASSERT_TRUE(a.SendText(long600.c_str()));     // the client cuts before sending
+    ASSERT_TRUE(raw(""));
+    int32_t v = 0;
+    ASSERT_TRUE(reader_.ReadCommand(&v));
+    char text[kServiceTextFieldMax];
+    const std::string expected[] = {"http://h/x", std::string(511, 'a'), std::string(511, 'u'), "ab",
+                                    std::string(511, 'u'), ""};
+    for (const std::string& e : expected) {
+        std::memset(text, 'z', sizeof text);
+        ASSERT_TRUE(reader_.ReadTextField(text));
+        EXPECT_EQ(std::string(text), e);
+    }
+    EXPECT_FALSE(reader_.ReadTextField(text));   // nothing more came within the time-out
 }
 
 } // namespace

@@ -1,0 +1,3 @@
+#include "model_code.h"
+
+bool storeSupportedModelCode() { return qv::test::storeModelCode(55); }
