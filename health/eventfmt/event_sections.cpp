@@ -1,9 +1,9 @@
 #include "event_sections.h"
 
+#include <array>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace evtspec {
 
@@ -22,7 +22,13 @@ constexpr unsigned char classOf(unsigned char c)
     return kind;
 }
 
-bool is(unsigned char c, unsigned char mask) { return (classOf(c) & mask) != 0; }
+constexpr auto kTypeInfo = [] {
+    std::array<unsigned char, 256> table{};
+    for (unsigned c = 0; c < table.size(); ++c) table[c] = classOf(static_cast<unsigned char>(c));
+    return table;
+}();
+
+bool is(unsigned char c, unsigned char mask) { return (kTypeInfo[c] & mask) != 0; }
 
 } // namespace
 
@@ -50,11 +56,12 @@ unsigned long ExtractValue(std::string_view text)
         while (at < text.size() && IsLetterOrNumber(byteAt(at))) ++at;
         while (at < text.size() && !IsNumberChar(byteAt(at))) ++at;
     }
-    std::string digits;
-    while (at < text.size() && IsLetterOrNumber(byteAt(at)) && digits.size() < kValueDigitsMax)
-        digits += text[at++];
-    if (digits.empty()) return NoValue;
-    return std::strtoul(digits.c_str(), nullptr, 0);
+    char digits[kValueDigitsMax + 1];
+    size_t n = 0;
+    while (at < text.size() && IsLetterOrNumber(byteAt(at)) && n < kValueDigitsMax) digits[n++] = text[at++];
+    if (n == 0) return NoValue;
+    digits[n] = '\0';
+    return std::strtoul(digits, nullptr, 0);
 }
 
 void RemoveTrailingWhiteSpace(std::string_view& text)
