@@ -10,7 +10,8 @@ endif()
 # hidden copy of the C++ runtime, so an agent that loads it never loads the shared libstdc++ (the
 # largest part of an agent's start-up). Not for libraries whose interface throws C++ exceptions.
 function(qv_private_cxx_runtime target)
-  if(NOT QV_SANITIZE)
+  # Not under sanitizers: a private runtime's operator delete would bypass their allocator.
+  if(NOT QV_SANITIZE AND NOT QV_FUZZ_BUILD)
     target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc
                         LINKER:--exclude-libs=libstdc++.a:libgcc.a:libgcc_eh.a)
   endif()
