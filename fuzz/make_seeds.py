@@ -63,6 +63,12 @@ TEXT_SEEDS = {
                          b"\x02aic7xxx.o,1234,9/9/2001 01:46,4,2,1234 9/9/2001 01:46,3/15/2001 08:05,3",
                          b"\x05a-very-long-module-name.o,5,1/2/2003 04:05:06.0,4,3,2.4.2,",
                          b"\x01System BIOS,1,1.00.07,System BIOS", b"\x00m.o,,,,"],
+    "fuzz_prefail_store": [b"[SOFTWARE\\Quorvane\\Trivoke\\DataMark]\r\nnItems=b(4)02000000\r\n"
+                           b"Items=b(32)0C6F00033412A005070000000403020107E80302FF0000006400000000000000\r\n",
+                           b"[SOFTWARE\\Quorvane\\Trivoke\\DataMark]\r\nnItems=b(4)01000000\r\n"
+                           b"Items=b(15)0CE7003412A0050900000001000000\r\n",
+                           b"[SOFTWARE\\Quorvane\\Trivoke\\DataMark]\r\nnItems=b(4)FFFFFF7F\r\n"
+                           b"Items=b(16)0C6F0003000000050100000000000000\r\n"],
     "fuzz_trap_destinations": ["localhost public 162\n# comment\nbeta  private\n  # not a comment\n"
                                "delta public 0\ndelta public 70000\n   \r\n10.0.0.7 public 65535\n",
                                "-oops public 162\nhost;rm community 1\n"],
