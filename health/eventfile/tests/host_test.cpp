@@ -47,12 +47,13 @@ struct Library {
     }
 };
 
-Sel event(uint8_t type, uint8_t number, uint8_t trigger, uint8_t data1, uint8_t recordType = 2)
+Sel event(uint8_t type, uint8_t number, uint8_t trigger, uint8_t data1, uint8_t recordType = 2,
+          uint8_t generator = 0x21)
 {
     Sel r{};
     r.recordType = recordType;
     r.timestamp = 946782245;   // 2000-01-02 03:04:05 UTC
-    r.generatorId = 0x21;      // the BIOS: no sensor records to ask for
+    r.generatorId = generator;   // the BIOS by default: no sensor records to ask for
     r.eventVersion = 4;
     r.sensorType = type;
     r.sensorNumber = number;
@@ -354,6 +355,25 @@ TEST_F(Host, EraseNeedsTheRightConfirmationOrNone)
     ASSERT_EQ(lib_.GetEventCount(), 1);
     EXPECT_EQ(lib_.EraseEventLog(nullptr, 0), 0);
     EXPECT_EQ(lib_.GetEventCount(), 0);
+}
+
+TEST_F(Host, SensorNamesComeFromTheCacheServiceOf10And09Controllers)
+{
+    qv::test::ChildProcess sim, cache;
+    ASSERT_TRUE(qveventfile::test::startControllerWithCacheService(sim, cache, root_));
+    root_.writeFile("/usr/qvserver/etc/evtspec.cfg",
+                    "[SensorType 0x01]\n[EvtTrigger 0x01]\n[Offset 0x07]\nString=%1 too hot\nVarBind1=ls\n");
+    log(event(0x01, 0x01, 0x01, 0x07, 2, 0x20));   // the baseboard's own sensor
+    log(event(0x01, 0x10, 0x01, 0x07, 2, 0x24));   // the 0.9 satellite's
+    log(event(0x01, 0x77, 0x01, 0x07, 2, 0x20));   // no such sensor: its number
+    // The service answers once its scan of the controllers is done.
+    ASSERT_TRUE(qv::test::eventually([&] {
+        return lib_.GetEventCount() == 3 && text(lib_.GetEventDescription, 0) == "Baseboard Temp too hot";
+    }, std::chrono::seconds(180)));
+    EXPECT_EQ(text(lib_.GetEventDescription, 1), "Legacy Temp too hot");
+    EXPECT_EQ(text(lib_.GetEventDescription, 2), "119 too hot");
+    EXPECT_EQ(text(lib_.GetEventCode, 1), "107");
+    EXPECT_EQ(cache.stop(), 0);
 }
 
 } // namespace
