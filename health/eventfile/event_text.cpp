@@ -1,13 +1,11 @@
 #include "event_text.h"
 
-#include "sandbox_path.h"
 #include "sensor_records.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -181,18 +179,10 @@ unsigned CopyDataMember(sdType* slice, sdType text, char* at)
     return text.cb + 1;
 }
 
-char* ConstructRootSpec(const char* relative)
-{
-    try {
-        return strdup(qv::sandboxPath(std::string("/usr/qvserver") + relative).c_str());
-    } catch (...) {
-        return nullptr;
-    }
-}
-
 int ConstructCfgSpec(char** path)
 {
-    *path = ConstructRootSpec("/etc/evtspec.cfg");
+    // The event log library names the description file, below the sandbox root.
+    *path = strdup(GetEventSpecFile());
     if (*path != nullptr) return 1;
     static char fixed[] = "/usr/qvserver/etc/evtspec.cfg";
     *path = fixed;

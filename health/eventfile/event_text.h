@@ -19,7 +19,5 @@ int CopyString(sdType out, sdType text);
 // Copies `text` and a NUL to `at` and points `slice` at the copy; the bytes used.
 unsigned CopyDataMember(sdType* slice, sdType text, char* at);
 
-// "/usr/qvserver" + `relative`, below the sandbox root, newly allocated (null on failure).
-char* ConstructRootSpec(const char* relative);
 // The description file's path; 1 when the caller frees it.
 int ConstructCfgSpec(char** path);
