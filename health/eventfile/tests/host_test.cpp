@@ -71,7 +71,7 @@ constexpr char kDescriptions[] =
     "[SensorType 0x04]\n[EvtTrigger 0x01]\n[Offset 0x02]\nString=Fan %1 failed\nSeverity=Error\nVarBind1=sn\n"
     "[SensorType 0x01]\n[EvtTrigger 0x01]\n[Offset 0x02]\nString=Too hot\nSeverity=2\n";
 
-class Host : public ::testing::Test {
+class EventFileHost : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -114,7 +114,7 @@ protected:
     int last_ = 0;
 };
 
-TEST_F(Host, FiltersSelectBySensorTypeAndOnlyNullTakesOemRecords)
+TEST_F(EventFileHost, FiltersSelectBySensorTypeAndOnlyNullTakesOemRecords)
 {
     logMixed();
     const unsigned char memory[] = {0x0C}, memoryAndFans[] = {0x04, 0x0C};
@@ -138,7 +138,7 @@ TEST_F(Host, FiltersSelectBySensorTypeAndOnlyNullTakesOemRecords)
     }
 }
 
-TEST_F(Host, HandlesGetMarkCommitAndCopy)
+TEST_F(EventFileHost, HandlesGetMarkCommitAndCopy)
 {
     logMixed();
     const unsigned char memory[] = {0x0C};
@@ -182,7 +182,7 @@ TEST_F(Host, HandlesGetMarkCommitAndCopy)
     for (EventListType* each : {h, copy, bigger}) EXPECT_EQ(lib_.QvEventEndFilter(each), 0);
 }
 
-TEST_F(Host, InvalidHandlesAreRefusedByEveryCall)
+TEST_F(EventFileHost, InvalidHandlesAreRefusedByEveryCall)
 {
     log(event(0x0C, 3, 0x6F, 0x01));
     EventListType* h = nullptr;
@@ -220,7 +220,7 @@ TEST_F(Host, InvalidHandlesAreRefusedByEveryCall)
     lib_.QvEventEndFilter(h);
 }
 
-TEST_F(Host, DescribeGivesSeverityCodeTextsAndTheExpandedText)
+TEST_F(EventFileHost, DescribeGivesSeverityCodeTextsAndTheExpandedText)
 {
     logMixed();
     CParseFile* parser = nullptr;
@@ -249,12 +249,13 @@ TEST_F(Host, DescribeGivesSeverityCodeTextsAndTheExpandedText)
     EXPECT_EQ(info.severity, 0u);
     record.selEntry = event(0x0C, 3, 0x6F, 0x05);
     EXPECT_EQ(lib_.QvEventDescribeEvent(parser, &record, &info, nullptr, 0), QVEF_NO_DESCRIPTION);
+    EXPECT_EQ(lib_.QvEventDescribeEvent(nullptr, &record, &info, nullptr, 0), QVEF_READER_CLOSED);
 
     lib_.QvEventEndFilter(h);
     EXPECT_EQ(lib_.QvEventCloseParser(parser), 0);
 }
 
-TEST_F(Host, ComponentCountsAndGetters)
+TEST_F(EventFileHost, ComponentCountsAndGetters)
 {
     logMixed();
     EXPECT_EQ(text(lib_.GetEventSeverity, 0), "<" + std::to_string(QVEF_NO_SUCH_EVENT) + ">");
@@ -299,7 +300,7 @@ TEST_F(Host, ComponentCountsAndGetters)
     lib_.QvEventEndFilter(fans);
 }
 
-TEST_F(Host, WorstSeverityPerComponentByRank)
+TEST_F(EventFileHost, WorstSeverityPerComponentByRank)
 {
     EXPECT_EQ(status(lib_.GetEventLogStatus), "0");   // nothing logged
     log(event(0x0C, 3, 0x6F, 0x00));   // information
@@ -321,7 +322,7 @@ TEST_F(Host, WorstSeverityPerComponentByRank)
     EXPECT_EQ(lib_.GetEventLogStatus(tiny, sizeof tiny), QVEF_TOO_SMALL);
 }
 
-TEST_F(Host, MissingDescriptionFile)
+TEST_F(EventFileHost, MissingDescriptionFile)
 {
     logMixed();
     std::remove(root_.at("/usr/qvserver/etc/evtspec.cfg").c_str());
@@ -331,7 +332,7 @@ TEST_F(Host, MissingDescriptionFile)
     EXPECT_EQ(text(lib_.GetEventSeverity, 0), "<" + std::to_string(QVEF_NO_SUCH_EVENT) + ">");
 }
 
-TEST_F(Host, EraseNeedsTheRightConfirmationOrNone)
+TEST_F(EventFileHost, EraseNeedsTheRightConfirmationOrNone)
 {
     qv::test::ChildProcess sim;
     ASSERT_TRUE(qveventfile::test::startSimulatedController(sim, root_));
@@ -340,6 +341,9 @@ TEST_F(Host, EraseNeedsTheRightConfirmationOrNone)
         ASSERT_EQ(QVEL_WriteEvent(&r, nullptr), 0);
     }
     ASSERT_EQ(lib_.GetEventCount(), 2);
+    int state = 0;
+    EXPECT_EQ(lib_.QvEventFilterState(lib_.GetEventFilterHandle(), &state), 0);
+    EXPECT_EQ(state, static_cast<int>(ELF_good));   // synchronised with the controller
     const struct {
         const char* confirm;
         int len;
@@ -357,7 +361,7 @@ TEST_F(Host, EraseNeedsTheRightConfirmationOrNone)
     EXPECT_EQ(lib_.GetEventCount(), 0);
 }
 
-TEST_F(Host, SensorNamesComeFromTheCacheServiceOf10And09Controllers)
+TEST_F(EventFileHost, SensorNamesComeFromTheCacheServiceOf10And09Controllers)
 {
     qv::test::ChildProcess sim, cache;
     ASSERT_TRUE(qveventfile::test::startControllerWithCacheService(sim, cache, root_));

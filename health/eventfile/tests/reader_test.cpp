@@ -27,7 +27,7 @@ Sel recordOf(uint8_t type, uint8_t trigger, uint8_t data1)
     return r;
 }
 
-class Reader : public ::testing::Test {
+class EventFileReader : public ::testing::Test {
 protected:
     std::string write(const std::string& text)
     {
@@ -55,7 +55,7 @@ protected:
     CParseFile parser_;
 };
 
-TEST_F(Reader, ItemsAreHeadersAndKeyLines)
+TEST_F(EventFileReader, ItemsAreHeadersAndKeyLines)
 {
     open("# comment\n"
          "  ; another = comment\n"
@@ -76,7 +76,7 @@ TEST_F(Reader, ItemsAreHeadersAndKeyLines)
                            "Cont=first \\\n   second", "Empty=", "Last=x"}));
 }
 
-TEST_F(Reader, HeaderNumbersInEveryBase)
+TEST_F(EventFileReader, HeaderNumbersInEveryBase)
 {
     const struct {
         const char* text;
@@ -105,7 +105,7 @@ constexpr char kFile[] =
     "[SensorType]\n[EvtTrigger 0x6F]\n[Offset 0x00]\nString=No number\n"
     "[SensorType 0x04]\n[EvtTrigger 0x01]\n[Offset 0x02]\nString=Fan failed\n";
 
-TEST_F(Reader, LookUpCollectsTheKeysOfTheMatchingOffsetByItsNibble)
+TEST_F(EventFileReader, LookUpCollectsTheKeysOfTheMatchingOffsetByItsNibble)
 {
     open(kFile);
     const EventDescType desc = describe(recordOf(0x0C, 0x6F, 0x83));
@@ -142,7 +142,7 @@ TEST_F(Reader, LookUpCollectsTheKeysOfTheMatchingOffsetByItsNibble)
     }
 }
 
-TEST_F(Reader, ALaterLookUpStartsAtTheSectionItPassed)
+TEST_F(EventFileReader, ALaterLookUpStartsAtTheSectionItPassed)
 {
     // Comment runs longer than any read-ahead, so what a look-up reads comes from the file.
     std::string text = kFile;
@@ -165,7 +165,7 @@ TEST_F(Reader, ALaterLookUpStartsAtTheSectionItPassed)
     EXPECT_EQ(describe(recordOf(0x01, 0x01, 0x00)).fRecordGood, 0);
 }
 
-TEST_F(Reader, MoreThanSixtyFourSensorTypesStayCorrect)
+TEST_F(EventFileReader, MoreThanSixtyFourSensorTypesStayCorrect)
 {
     std::string text;
     for (int type = 0x10; type < 0x10 + 80; ++type) {
@@ -184,7 +184,7 @@ TEST_F(Reader, MoreThanSixtyFourSensorTypesStayCorrect)
     EXPECT_EQ(parser_.Index().nLocs, CIndex::nLocationsMax);
 }
 
-TEST_F(Reader, BadInputNeverCrashesAndCutsWhatDoesNotFit)
+TEST_F(EventFileReader, BadInputNeverCrashesAndCutsWhatDoesNotFit)
 {
     const std::string longValue(10000, 'v');
     const std::string longDescription = "[SensorType 0x0C]\n[EvtTrigger 0x6F]\n[Offset 0x00]\nSeverity=Error\nString=" +
@@ -204,7 +204,7 @@ TEST_F(Reader, BadInputNeverCrashesAndCutsWhatDoesNotFit)
     EXPECT_EQ(str(describe(recordOf(0x04, 0x01, 0x02)).sdDesc), "Fan failed");
 }
 
-TEST_F(Reader, ClosedReaderAndSeverityHelper)
+TEST_F(EventFileReader, ClosedReaderAndSeverityHelper)
 {
     CParseFile closed;
     EventDescType desc;

@@ -25,7 +25,7 @@ EvtStruct eventOf(uint8_t generator, uint8_t type, uint8_t number, uint8_t trigg
     return e;
 }
 
-class Translation : public ::testing::Test {
+class EventFileTranslation : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -47,7 +47,7 @@ protected:
     }
 };
 
-TEST_F(Translation, EveryVariableTokenAndSuffix)
+TEST_F(EventFileTranslation, EveryVariableTokenAndSuffix)
 {
     const EvtStruct fan = eventOf(0x22, 0x04, 7, 0x01, 0x66, 0xA5, 0x1F, "disk!ok");
     const EvtStruct bios = eventOf(0x21, 0x04, 7, 0x01, 0x66, 0xA5, 0x1F, "one");
@@ -70,7 +70,7 @@ TEST_F(Translation, EveryVariableTokenAndSuffix)
         EXPECT_EQ(varBind(c.event, c.spec, c.room), c.text) << c.spec << " room " << c.room;
 }
 
-TEST_F(Translation, TemplatesAndTheRawForm)
+TEST_F(EventFileTranslation, TemplatesAndTheRawForm)
 {
     EvtStruct event = eventOf(0x21, 0x0C, 3, 0x6F, 0x03, 0xA5, 0x1F, "bank!2");
     std::string templ, var1 = "b2x", var2 = "s2";
@@ -101,7 +101,7 @@ TEST_F(Translation, TemplatesAndTheRawForm)
     EXPECT_EQ(build("", 20), raw.substr(0, 19));
 }
 
-TEST_F(Translation, EventCodesSeveritiesAndCopies)
+TEST_F(EventFileTranslation, EventCodesSeveritiesAndCopies)
 {
     const struct {
         EvtStruct event;
@@ -139,7 +139,7 @@ TEST_F(Translation, EventCodesSeveritiesAndCopies)
     EXPECT_STREQ(out, "abc");
 }
 
-TEST_F(Translation, GeneratorsWithoutSensorRecordsNeverAskTheCache)
+TEST_F(EventFileTranslation, GeneratorsWithoutSensorRecordsNeverAskTheCache)
 {
     for (const EvtStruct& event : {eventOf(0x21, 0x0C, 1, 0x6F, 1, 0, 0), eventOf(0x42, 0x0C, 1, 0x6F, 1, 0, 0),
                                    eventOf(0x43, 0x0C, 1, 0x6F, 1, 0, 0), eventOf(0x20, 0x0C, 0, 0x6F, 1, 0, 0)}) {
@@ -150,7 +150,7 @@ TEST_F(Translation, GeneratorsWithoutSensorRecordsNeverAskTheCache)
     EXPECT_TRUE(scriptedCache().requests.empty());
 }
 
-TEST_F(Translation, RecordsAreFetchedOnceAcrossPackages)
+TEST_F(EventFileTranslation, RecordsAreFetchedOnceAcrossPackages)
 {
     PipeSDR* sdr = nullptr;
     ASSERT_EQ(vSensorCache.FindSDR(0x22, 0x0C, 3, &sdr), 0);   // the last record, behind an empty package
@@ -163,6 +163,7 @@ TEST_F(Translation, RecordsAreFetchedOnceAcrossPackages)
     EXPECT_STREQ(sdr->name, "Fan 7");
     EXPECT_EQ(vSensorCache.FindSDR(4u, &sdr), QVEF_NO_SENSOR_RECORD);
     EXPECT_EQ(scriptedCache().requests.size(), asked);
+    EXPECT_EQ(vSensorCache.GetPackageInfo(3), QVEF_NO_PACKAGE);
 
     // Without the service every call fails and the texts fall back to numbers.
     resetScriptedCache();
