@@ -1,4 +1,4 @@
-#include "diskbus_machine.h"
+#include "scsi_interface_machine.h"
 #include "drive_commands.h"
 #include "drive_id.h"
 #include "drive_readiness.h"
@@ -15,47 +15,6 @@
 
 namespace diskbus_test {
 namespace {
-
-class ScsiInterfaceTest : public DiskbusMachine {
-protected:
-    void SetUp() override {
-        DiskbusMachine::SetUp();
-        ResetDriveTablesForTests();
-        ResetVolumeMapForTests();
-        ResetScsiListsForTests();
-        SetDiskbusSleepForTests([](std::chrono::milliseconds) {});
-        qv::sim::scsi::SetDriveClock([this] { return clock; });
-    }
-    void TearDown() override {
-        LibraryShutdown();
-        ResetVolumeMapForTests();
-        ResetScsiListsForTests();
-        ResetDriveTablesForTests();
-        SetDiskbusSleepForTests({});
-        qv::sim::scsi::SetDriveClock({});
-        DiskbusMachine::TearDown();
-    }
-    void serveMachine(const std::string& release = "2.4.20") {
-        json scsi = machineScenario();
-        scsi["targets"][0]["block"] = "/dev/sda";
-        // Read activity reaches block 0x1904 and more.
-        scsi["targets"][0]["blocks"] = 20000;
-        scsi["targets"][1]["blocks"] = 20000;
-        scsi["targets"][1]["smartCheckCondition"] = true;
-        scsi["targets"][1]["smartAscq"] = 0x10;
-        scsi["targets"][4]["block"] = "/dev/sdb";
-        root.writeFile("/etc/mtab", "/dev/sda /data ext2 rw 0 0\nproc /proc proc rw 0 0\n/dev/sdb /raid ext2 rw 0 0\n"
-                                    "/dev/sda /home ext2 rw 0 0\nshort\n");
-        serve(scsi, release);
-    }
-    std::vector<qv::sim::scsi::CommandRecord> commandsTo(int sg) {
-        std::vector<qv::sim::scsi::CommandRecord> out;
-        for (auto& r : journal())
-            if (r.sgNumber == sg)
-                out.push_back(r);
-        return out;
-    }
-};
 
 TEST_F(ScsiInterfaceTest, InventoryIsCachedForThirtySeconds) {
     serveMachine();

@@ -1,0 +1,2 @@
+// Placeholder while the C caller test is written.
+#include <gtest/gtest.h>
