@@ -292,7 +292,7 @@ TEST_F(DriveCommandsTest, ReadinessStagesAndCodedStatus) {
         control({{"op", "scsiInvalidInquiry"}, {"sg", 1}, {"invalid", false}});
         failNext(1, 0);
     }
-    // A CD-ROM with a medium is read like a disk would not be: it stays at stage 2.
+    // A CD-ROM with a medium is ready, and only disks are read: stage 2.
     reserveMachine([](json& scsi) { scsi["targets"][2]["blocks"] = 5000; });
     ScsiCountAllUnits(nullptr, nullptr);
     int stage = -1;
