@@ -225,7 +225,7 @@ def diskbus_seeds():
     write("fuzz_log_pages", "drive", reply(supported) + reply(smart) + reply(bytes(inquiry)) + reply(supported)
           + reply(bytes(inquiry)) + reply(supported) + reply(bytes(inquiry)) + reply(supported)
           + reply(area) * 3 + reply(bytes(results)) * 3 + reply(progress) + reply(control)
-          + reply(bytes(inquiry)) + reply() + reply(bytes(2048)) * 24 + reply() + reply(bytes(512))
+          + reply(bytes(inquiry)) + reply() + reply() * 24 + reply() + reply(bytes(512))
           + reply(mode_page0) + reply() + reply())
     write("fuzz_log_pages", "check-condition", reply(supported) + reply(status=2, sense_bytes=bytes([0x70, 0, 1, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x5D, 0x10]))
           + reply(bytes(inquiry)) + reply(bytes([0, 0, 0x40, 0]) + bytes(16)))
