@@ -231,6 +231,31 @@ def diskbus_seeds():
     write("fuzz_inquiry", "disk", bytes([0, 0, 0, 0]) + bytes(32) + bytes(inquiry))
     write("fuzz_inquiry", "short", bytes([0, 0, 0, 0]) + bytes(32) + bytes(inquiry[:5]))
     write("fuzz_inquiry", "check-condition", bytes([2, 0, 8, 18]) + sense)
+    # fuzz_log_pages: replies in command order, each [status][sense length][sense][data length
+    # (2 bytes, little-endian)][data].
+    def reply(data=b"", status=0, sense_bytes=b""):
+        return bytes([status, len(sense_bytes)]) + sense_bytes + struct.pack("<H", len(data)) + data
+    supported = bytes([0, 0, 0, 4, 0x00, 0x10, 0x2F, 0x32])
+    smart = bytes([0x2F, 0, 0, 8, 0, 0, 0, 4, 0x5D, 0x10, 38, 0])
+    results = bytearray(404)
+    results[0:4] = bytes([0x10, 0, 1, 0x90])
+    results[4:24] = bytes([0, 1, 3, 20, 0x21, 0, 0x10, 0xE1]) + bytes(12)
+    area = bytes([0x32, 0, 0, 0xCC, 0, 0, 1, 0xC8]) + bytes(range(200))
+    progress = bytes([0x70, 0, 0, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x04, 0x09, 0, 0x80, 0x40, 0x00])
+    control = bytes([0, 0, 0, 0, 0x0A, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0x07, 0x08])
+    mode_page0 = bytes([23, 0, 0, 0, 0x80, 18]) + bytes(12) + bytes([0x08, 0x04, 0, 0])
+    write("fuzz_log_pages", "drive", reply(supported) + reply(smart) + reply(bytes(inquiry)) + reply(supported)
+          + reply(bytes(inquiry)) + reply(supported) + reply(bytes(inquiry)) + reply(supported)
+          + reply(area) * 3 + reply(bytes(results)) * 3 + reply(progress) + reply(control)
+          + reply(bytes(inquiry)) + reply() + reply() * 24 + reply() + reply(bytes(512))
+          + reply(mode_page0) + reply() + reply())
+    write("fuzz_log_pages", "check-condition", reply(supported) + reply(status=2, sense_bytes=bytes([0x70, 0, 1, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x5D, 0x10]))
+          + reply(bytes(inquiry)) + reply(bytes([0, 0, 0x40, 0]) + bytes(16)))
+    # fuzz_mount_table: /etc/mtab
+    write("fuzz_mount_table", "mtab", b"/dev/sda /data ext2 rw 0 0\nproc /proc proc rw 0 0\n/dev/sdb /raid ext2 rw 0 0\n"
+          b"/dev/sda /home ext2 rw 0 0\nshort\n" + b"/dev/sdc /" + b"x" * 300 + b" ext2 rw 0 0\n")
+    # fuzz_ext_defs: QVExtDef.txt
+    write("fuzz_ext_defs", "defs", b"S136 0x613\nF3XY 0x5\n  0x1 skipped\nH0 017\nLY 12\nnothing here\n\tD80J 0x0\n")
 
 
 def main():

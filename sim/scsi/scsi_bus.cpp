@@ -412,12 +412,12 @@ bool ScsiBus::resetTarget(int sgNumber) {
     return true;
 }
 
-bool ScsiBus::setInvalidInquiry(int sgNumber, bool invalid) {
+bool ScsiBus::setInvalidInquiry(int sgNumber, bool invalid, bool blank) {
     std::lock_guard lock(mutex_);
     auto t = targets_.find(sgNumber);
     if (t == targets_.end())
         return false;
-    t->second.setInvalidInquiry(invalid);
+    t->second.setInvalidInquiry(invalid, blank);
     return true;
 }
 

@@ -77,7 +77,7 @@ public:
     // Controls; false for an unknown node.
     bool failCommands(int sgNumber, const SenseCondition& condition, unsigned count);
     bool resetTarget(int sgNumber);
-    bool setInvalidInquiry(int sgNumber, bool invalid);
+    bool setInvalidInquiry(int sgNumber, bool invalid, bool blank = false);
     bool setFaults(int sgNumber, const NodeFaults& faults);
     // Runs `change` on the drive pages of a disk or CD-ROM target, under the bus lock.
     bool withDrive(int sgNumber, const std::function<void(DrivePages&)>& change);

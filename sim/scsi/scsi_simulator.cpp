@@ -40,7 +40,7 @@ bool ScsiSimulator::handleControl(const json& rq, json& answer) {
     } else if (op == "scsiReset") {
         known = bus_.resetTarget(rq.at("sg").get<int>());
     } else if (op == "scsiInvalidInquiry") {
-        known = bus_.setInvalidInquiry(rq.at("sg").get<int>(), rq.value("invalid", true));
+        known = bus_.setInvalidInquiry(rq.at("sg").get<int>(), rq.value("invalid", true), rq.value("blank", false));
     } else if (op == "scsiNodeFaults") {
         NodeFaults faults;
         faults.openErrno = rq.value("openErrno", 0);

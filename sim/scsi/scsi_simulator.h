@@ -22,7 +22,7 @@ public:
     //   {"op":"scsiCheckCondition","sg":N,"key":K,"asc":A,"ascq":Q,"count":C}
     //     (a RAID member disk: "raidChannel":C,"raidTarget":T in place of "sg")
     //   {"op":"scsiRaidDriveStatus","drive":I,"status":S}   (the controller's status code)
-    //   {"op":"scsiReset","sg":N}   {"op":"scsiInvalidInquiry","sg":N,"invalid":B}
+    //   {"op":"scsiReset","sg":N}   {"op":"scsiInvalidInquiry","sg":N,"invalid":B,"blank":B}
     //   {"op":"scsiNodeFaults","sg":N,"openErrno":E,"transportErrno":E,"hostStatus":H,"driverStatus":D}
     //   {"op":"scsiDriveArea","sg":N}   (answer "area": the 600 bytes)
     //   {"op":"scsiDriveArea","sg":N,"area":[...]}   (sets it, zero-padded)

@@ -84,6 +84,8 @@ Bytes fixedSense(const SenseCondition& condition) {
 Bytes SimulatedTarget::inquiryData() const {
     Bytes data(96, 0);
     if (invalidInquiry_) {
+        if (blankInquiry_)
+            return data;
         data[0] = 0x7F;         // qualifier 3, type 0x1F: no device here
         data[4] = 91;
         return data;

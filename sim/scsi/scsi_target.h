@@ -70,7 +70,11 @@ public:
     // A reset: the next command other than INQUIRY and REQUEST SENSE reports a unit attention.
     void reset() { unitAttention_ = true; }
     // INQUIRY answers with a peripheral qualifier of 3 (no device at this LUN) and no text.
-    void setInvalidInquiry(bool invalid) { invalidInquiry_ = invalid; }
+    // `blank`: instead, every byte of the data is zero (a device that answers without identity).
+    void setInvalidInquiry(bool invalid, bool blank = false) {
+        invalidInquiry_ = invalid;
+        blankInquiry_ = invalid && blank;
+    }
     DrivePages& drive() { return drive_; }
 
 private:
@@ -86,6 +90,7 @@ private:
     unsigned injectedCount_ = 0;
     bool unitAttention_ = false;
     bool invalidInquiry_ = false;
+    bool blankInquiry_ = false;
     DrivePages drive_;
 };
 

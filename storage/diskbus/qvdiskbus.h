@@ -1,12 +1,17 @@
 /* The SCSI and RAID library's interface (libqvdiskbus.so): plain functions with unmangled names.
-   Records and status codes are those of diskbus_types.h. */
+   Records and status codes are those of diskbus_types.h. Usable from C and C++. */
 #pragma once
 
 #include "diskbus_types.h"
 
 #include <stdint.h>
+#ifndef __cplusplus
+#include <stdbool.h>
+#endif
 
+#ifdef __cplusplus
 extern "C" {
+#endif
 /* Inventory */
 uint32_t ScsiCountAllUnits(int* adapters, int* drives);
 uint32_t ScsiGetAllDrives(DriveInfoType* drives, unsigned max);
@@ -49,4 +54,6 @@ uint32_t ScsiGetCompletionTime(unsigned adapter, unsigned channel, unsigned targ
 bool IsASafeKernelForDST(void);
 /* End */
 uint32_t LibraryShutdown(void);
+#ifdef __cplusplus
 }
+#endif

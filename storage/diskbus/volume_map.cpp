@@ -91,6 +91,11 @@ uint32_t BuildDriveList() {
         return uint32_t(errno);
     char line[256];
     while (std::fgets(line, sizeof line, mtab) != nullptr) {
+        // A line longer than the buffer counts by its start; its tail is no line of its own,
+        // or the words of a long option field would be taken for a device and a mount point.
+        if (std::strchr(line, '\n') == nullptr)
+            for (int c = std::fgetc(mtab); c != EOF && c != '\n'; c = std::fgetc(mtab)) {
+            }
         std::string device, mount;
         if (!ParseMountLine(line, device, mount))
             continue;

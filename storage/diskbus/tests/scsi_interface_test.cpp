@@ -1,4 +1,4 @@
-#include "diskbus_machine.h"
+#include "scsi_interface_machine.h"
 #include "drive_commands.h"
 #include "drive_id.h"
 #include "drive_readiness.h"
@@ -15,47 +15,6 @@
 
 namespace diskbus_test {
 namespace {
-
-class ScsiInterfaceTest : public DiskbusMachine {
-protected:
-    void SetUp() override {
-        DiskbusMachine::SetUp();
-        ResetDriveTablesForTests();
-        ResetVolumeMapForTests();
-        ResetScsiListsForTests();
-        SetDiskbusSleepForTests([](std::chrono::milliseconds) {});
-        qv::sim::scsi::SetDriveClock([this] { return clock; });
-    }
-    void TearDown() override {
-        LibraryShutdown();
-        ResetVolumeMapForTests();
-        ResetScsiListsForTests();
-        ResetDriveTablesForTests();
-        SetDiskbusSleepForTests({});
-        qv::sim::scsi::SetDriveClock({});
-        DiskbusMachine::TearDown();
-    }
-    void serveMachine(const std::string& release = "2.4.20") {
-        json scsi = machineScenario();
-        scsi["targets"][0]["block"] = "/dev/sda";
-        // Read activity reaches block 0x1904 and more.
-        scsi["targets"][0]["blocks"] = 20000;
-        scsi["targets"][1]["blocks"] = 20000;
-        scsi["targets"][1]["smartCheckCondition"] = true;
-        scsi["targets"][1]["smartAscq"] = 0x10;
-        scsi["targets"][4]["block"] = "/dev/sdb";
-        root.writeFile("/etc/mtab", "/dev/sda /data ext2 rw 0 0\nproc /proc proc rw 0 0\n/dev/sdb /raid ext2 rw 0 0\n"
-                                    "/dev/sda /home ext2 rw 0 0\nshort\n");
-        serve(scsi, release);
-    }
-    std::vector<qv::sim::scsi::CommandRecord> commandsTo(int sg) {
-        std::vector<qv::sim::scsi::CommandRecord> out;
-        for (auto& r : journal())
-            if (r.sgNumber == sg)
-                out.push_back(r);
-        return out;
-    }
-};
 
 TEST_F(ScsiInterfaceTest, InventoryIsCachedForThirtySeconds) {
     serveMachine();
@@ -273,6 +232,84 @@ TEST_F(ScsiInterfaceTest, ReadinessStagesAndTheFileTestLink) {
     ::unlink(root.at("/data/.qvtest.dat").c_str());
     EXPECT_EQ(DoFileIO(ScsiEncodeDriveLabel("/data")), 0u);
     EXPECT_FALSE(root.exists("/data/.qvtest.dat"));
+}
+
+TEST_F(ScsiInterfaceTest, PageSearchesFollowFeatureBitsBeforeAskingTheDrive) {
+    struct Case {
+        const char* name;
+        const char* vendor;
+        const char* revision;
+        std::vector<int> logPages;
+        uint32_t page32, page10;
+        bool asksDrive;   // LOG SENSE of page 0 sent
+    };
+    const std::vector<int> all{0x00, 0x10, 0x2F, 0x32};
+    const Case cases[] = {
+        {"row 0x513: area page, no self-test page", "IBM", "S136", all, 0, PAGE_NOT_SUPPORTED, false},
+        {"row 0x913: both pages", "IBM", "D94N", {0x00}, 0, 0, false},
+        {"IBM default 0x213: no area page; self-test page from the drive", "IBM", "ZZZZ", all, PAGE_NOT_SUPPORTED,
+         0, true},
+        {"no bits: the drive's list", "SEAGATE", "0003", {0x00, 0x2F}, PAGE_NOT_SUPPORTED, PAGE_NOT_SUPPORTED, true},
+        {"byte 4 is page 0's own place", "SEAGATE", "0003", {0x10, 0x00, 0x32}, 0, PAGE_NOT_SUPPORTED, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reserveMachine([&](json& scsi) {
+            scsi["targets"][1]["vendor"] = c.vendor;
+            scsi["targets"][1]["revision"] = c.revision;
+            scsi["targets"][1]["logPages"] = c.logPages;
+        });
+        ScsiCountAllUnits(nullptr, nullptr);
+        simulator.bus().clearJournal();
+        EXPECT_EQ(ScsiFindPage32(0, 0, 1), c.page32);
+        EXPECT_EQ(ScsiIsDstAvail(0, 0, 1), c.page10);
+        bool asked = false;
+        for (const auto& r : commandsTo(1))
+            asked = asked || r.cdb[0] == 0x4D;
+        EXPECT_EQ(asked, c.asksDrive);
+    }
+    // Without page 0x2F in the list the adapter's own answer stands: unknown.
+    int state = -1;
+    EXPECT_EQ(ScsiGetSmartState(0, 0, 1, &state), 0u);
+    EXPECT_EQ(state, 0);
+}
+
+TEST_F(ScsiInterfaceTest, AdapterRecordsCloseAndShutdown) {
+    serveMachine("2.4.20", [](json& scsi) { scsi["targets"][1]["blocks"] = 0; });
+    HBADescType desc[4];
+    std::memset(desc, 0x5A, sizeof desc);
+    ASSERT_EQ(ScsiGetAllAdapters(desc, 4), 0u);
+    EXPECT_STREQ(desc[0].szName, "aic7xxx");
+    EXPECT_STREQ(desc[0].szBrand, "Adaptec");
+    EXPECT_STREQ(desc[1].szName, "megaraid");
+    EXPECT_EQ(desc[1].nChannels, 2);
+    EXPECT_EQ(desc[2].idAdapter, 0x5A5A5A5A) << "only the adapters of the driver table";
+    HBADescType one;
+    ASSERT_EQ(ScsiGetAdapterDetails(1, &one), 0u);
+    EXPECT_STREQ(one.szName, desc[1].szName);
+    EXPECT_STREQ(one.szBIOSVersion, desc[1].szBIOSVersion);
+    EXPECT_EQ(one.sDramInMB, desc[1].sDramInMB);
+    int level = 0;
+    EXPECT_EQ(ScsiGetRaidLevel(1, 0, 2, &level), 0u);
+    EXPECT_EQ(level, 5);
+    EXPECT_EQ(ScsiGetRaidLevel(1, 1, 0, &level), 0u);
+    EXPECT_EQ(level, 1);
+    // A disk whose capacity cannot be read keeps its record.
+    DriveInfoType drive{};
+    ASSERT_EQ(ScsiGetDriveDetails(0, 0, 1, &drive), 0u);
+    EXPECT_EQ(drive.disk.idVendor, 3);
+    EXPECT_EQ(drive.disk.sDriveInMB, 0u);
+    EXPECT_EQ(ScsiCloseAdapter(2), ERR_ADAPTER_NOT_FOUND);
+    EXPECT_EQ(ScsiCloseAdapter(0), 0u);
+    // After the end every adapter is unknown to the calls that do not build the list ...
+    ASSERT_EQ(LibraryShutdown(), 0u);
+    EXPECT_EQ(ScsiCloseAdapter(0), ERR_ADAPTER_NOT_FOUND);
+    EXPECT_EQ(ScsiFindPage32(0, 0, 0), ERR_ADAPTER_NOT_FOUND);
+    int stage = -1;
+    EXPECT_EQ(ScsiDriveReadiness(0, 0, 0, &stage), ERR_ADAPTER_NOT_FOUND);
+    // ... until any other call builds it again.
+    EXPECT_EQ(ScsiGetRaidLevel(0, 0, 0, &level), 0u);
+    EXPECT_EQ(ScsiFindPage32(0, 0, 0), 0u);
 }
 
 } // namespace
