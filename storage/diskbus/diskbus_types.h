@@ -147,4 +147,6 @@ constexpr uint32_t ERR_DEVICE_NOT_FOUND = 0x10001D;
 constexpr uint32_t ERR_NOT_SUPPORTED = 0x10001F;
 constexpr uint32_t ERR_EMPTY_MASK = 0x100702;
 constexpr uint32_t ERR_LD_NOT_FOUND = 0x100705;
+constexpr uint32_t ERR_CAGE_NOT_FOUND = 0x100801;    // hot-swap cage library
+constexpr uint32_t ERR_SLOT_NOT_FOUND = 0x100802;
 constexpr uint32_t ERR_DISK_UNKNOWN = 0xF51E1;
