@@ -7,6 +7,7 @@
 #include "cage_list.h"
 #include "diskbus_machine.h"
 #include "safte.h"
+#include "scsi_lookup.h"
 
 #include <controller_simulator.h>
 
@@ -65,7 +66,7 @@ protected:
     void SetUp() override
     {
         DiskbusMachine::SetUp();
-        ResetBayswapStateForTests();
+        forgetScsiState();
         SetBayswapClockForTests([this] { return nowMs; });
         SetBayswapSleepForTests([this](std::chrono::milliseconds pause) {
             sleeps.push_back(pause);
@@ -74,11 +75,19 @@ protected:
     }
     void TearDown() override
     {
-        ResetBayswapStateForTests();
+        forgetScsiState();
         SetBayswapClockForTests({});
         SetBayswapSleepForTests({});
         controller.stop();
         DiskbusMachine::TearDown();
+    }
+    // Forgets the enclosures and cages and the disk library's adapters and target lists, so that
+    // the next scenario served is discovered afresh.
+    void forgetScsiState()
+    {
+        ResetBayswapStateForTests();
+        ResetDiskbusStateForTests();
+        ResetScsiListsForTests();
     }
     // Serves the I2C modules on the simulated controller.
     void serveModules(const std::vector<Module>& modules)

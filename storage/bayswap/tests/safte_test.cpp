@@ -4,7 +4,6 @@
 #include "bayswap_machine.h"
 
 #include <gtest/gtest.h>
-#include <qvdiskbus.h>
 
 namespace bayswap_test {
 namespace {
@@ -72,8 +71,7 @@ TEST_F(Safte, ModelTableAndIdentity)
         EXPECT_EQ(desc.bType, listed[u]);
     }
     // Only the processor without the identity remains: no enclosure.
-    ReleaseSAFteList(0);
-    ResetDiskbusStateForTests();
+    forgetScsiState();
     serve({{"adapters", aicHosts(1)}, {"targets", {disk(0, 0, 0, 0), targets.back()}}});
     EXPECT_EQ(BuildSAFteList(1, &units), ERR_DEVICE_NOT_FOUND);
     EXPECT_EQ(units, 0u);
@@ -247,7 +245,7 @@ TEST_F(Safte, LocateSearchesTheIdsInItsOrder)
     const Case cases[] = {{{6, 14}, 14}, {{0, 5}, 5}, {{13, 7}, 13}, {{7}, 7}, {{}, -1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ids.size());
-        ResetDiskbusStateForTests();
+        forgetScsiState();
         json targets = {disk(0, 0, 1, 0)};
         int sg = 1;
         for (int id : c.ids) targets.push_back(enclosure(0, id, sg++, "BACKPLANE", {}));
