@@ -258,6 +258,25 @@ def diskbus_seeds():
     write("fuzz_ext_defs", "defs", b"S136 0x613\nF3XY 0x5\n  0x1 skipped\nH0 017\nLY 12\nnothing here\n\tD80J 0x0\n")
 
 
+def safte_seeds():
+    # fuzz_safte_buffers: [length][INQUIRY][length][buffer 0][length][buffer 1][buffer 4]
+    def enclosure(product, fans, supplies, slots, inserted):
+        inquiry = bytearray(96)
+        inquiry[0:5] = bytes([3, 0, 2, 2, 91])
+        inquiry[8:32] = b"QVENCL  " + product.ljust(16)[:16]
+        inquiry[44:50] = b"SAF-TE"
+        config = bytearray(64)
+        config[0:3] = bytes([fans, supplies, slots])
+        handled = min(slots, 32)
+        status = bytes(fans + supplies) + bytes(range(handled)) + bytes(80)
+        slot_status = b"".join(bytes([1 if i < inserted else 0, 0, 0, 1 if i < inserted else 0]) for i in range(slots))
+        return (bytes([len(inquiry)]) + bytes(inquiry) + bytes([len(config)]) + bytes(config)
+                + bytes([min(len(status), 255)]) + status[:255] + slot_status)
+    write("fuzz_safte_buffers", "four-slots", enclosure(b"BACKPLANE", 2, 1, 4, 2))
+    write("fuzz_safte_buffers", "forty-slots", enclosure(b"SAFTE; U160/M BP", 0, 0, 40, 20))
+    write("fuzz_safte_buffers", "short-status", enclosure(b"gem318", 9, 9, 16, 16)[:150])
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--qvsim-bios", default=os.path.join(ROOT, "build", "sim", "biosimage", "qvsim-bios"))
@@ -272,6 +291,7 @@ def main():
     climate_seeds()
     cage_seeds()
     diskbus_seeds()
+    safte_seeds()
     qvbmc_seeds()
     bios_seeds(args.qvsim_bios)
     if args.recorder:

@@ -438,6 +438,15 @@ bool ScsiBus::withDrive(int sgNumber, const std::function<void(DrivePages&)>& ch
     return true;
 }
 
+bool ScsiBus::withEnclosure(int sgNumber, const std::function<void(SafteEnclosure&)>& change) {
+    std::lock_guard lock(mutex_);
+    auto t = targets_.find(sgNumber);
+    if (t == targets_.end() || t->second.description().kind != TargetKind::Enclosure)
+        return false;
+    change(t->second.enclosure());
+    return true;
+}
+
 std::vector<CommandRecord> ScsiBus::journal() const {
     std::lock_guard lock(mutex_);
     return journal_;

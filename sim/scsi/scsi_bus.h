@@ -81,6 +81,8 @@ public:
     bool setFaults(int sgNumber, const NodeFaults& faults);
     // Runs `change` on the drive pages of a disk or CD-ROM target, under the bus lock.
     bool withDrive(int sgNumber, const std::function<void(DrivePages&)>& change);
+    // Runs `change` on the slots of an enclosure target, under the bus lock.
+    bool withEnclosure(int sgNumber, const std::function<void(SafteEnclosure&)>& change);
     // The RAID controller's member disk at {channel, id}: the next `count` commands fail.
     bool failRaidDisk(int channel, int id, const SenseCondition& condition, unsigned count);
     // The controller's status code of logical drive `drive`.

@@ -28,6 +28,8 @@ bool ScsiSimulator::handleControl(const json& rq, json& answer) {
     const std::string op = rq.at("op").get<std::string>();
     if (op.rfind("scsi", 0) != 0)
         return false;
+    if (handleSafteControl(bus_, rq, answer))
+        return true;
     bool known = true;
     if (op == "scsiCheckCondition") {
         const SenseCondition condition{rq.at("key").get<uint8_t>(), rq.value("asc", uint8_t(0)), rq.value("ascq", uint8_t(0))};

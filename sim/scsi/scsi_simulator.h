@@ -29,6 +29,7 @@ public:
     //   {"op":"scsiSelfTest","sg":N,"result":R,"hours":H}   (outcome of the next test to end)
     //   {"op":"scsiSelfTest","sg":N,"badHeader":B}   (page 0x10 with a wrong header)
     //   {"op":"scsiLogSelectFault","sg":N,"parameter":P}   (LOG SELECT of that parameter fails; -1 none)
+    //   enclosure slots: the "scsiSafte..." requests of safte_enclosure.h
     //   {"op":"scsiJournal"}   {"op":"scsiClearJournal"}
     // False when `request` is no SCSI request; else `answer` is {"ok":...}.
     bool handleControl(const nlohmann::json& request, nlohmann::json& answer);

@@ -68,6 +68,8 @@ TargetDescription targetFromJson(const nlohmann::json& t) {
     d.blocks = t.value("blocks", 0u);
     d.blockNode = t.value("block", "");
     d.drive = driveProfileFromJson(t);
+    if (d.kind == TargetKind::Enclosure)
+        d.safte = safteProfileFromJson(t);
     return d;
 }
 
@@ -107,7 +109,7 @@ Bytes SimulatedTarget::inquiryData() const {
     for (uint8_t b : description_.vendorBytes)
         if (at < data.size())
             data[at++] = b;
-    if (description_.kind == TargetKind::Enclosure) {
+    if (description_.kind == TargetKind::Enclosure && safte_.identifies()) {
         const std::string safte = "SAF-TE";
         std::copy(safte.begin(), safte.end(), data.begin() + 44);
     }
@@ -144,7 +146,13 @@ CommandOutcome SimulatedTarget::execute(const Bytes& cdb, const Bytes& dataOut) 
         return checkCondition(kPowerOnOrReset);
     }
     lastSense_.reset();
-    if (description_.kind != TargetKind::Enclosure) {
+    if (description_.kind == TargetKind::Enclosure) {
+        if (auto owned = safte_.execute(cdb, dataOut)) {
+            if (owned->status == kStatusCheckCondition)
+                lastSense_ = SenseCondition{uint8_t(owned->sense[2] & 0x0F), owned->sense[12], owned->sense[13]};
+            return *owned;
+        }
+    } else {
         auto owned = drive_.execute(cdb, dataOut, description_.kind == TargetKind::Disk, description_.blocks > 0);
         if (owned) {
             if (owned->status == kStatusCheckCondition)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "drive_pages.h"
+#include "safte_enclosure.h"
 
 #include <nlohmann/json_fwd.hpp>
 
@@ -27,6 +28,7 @@ struct TargetDescription {
     uint32_t blocks = 0;              // capacity in 512-byte blocks (disks)
     std::string blockNode;            // its block device node ("/dev/sda"), none when empty
     DriveProfile drive;               // log and mode pages, self-test, download (drive_pages.h)
+    SafteProfile safte;               // enclosures: slots and buffers (safte_enclosure.h)
 };
 
 // A target of a scenario: channel, id, lun, kind and INQUIRY texts, capacity (host and sg number
@@ -57,7 +59,7 @@ Bytes fixedSense(const SenseCondition& condition);
 class SimulatedTarget {
 public:
     explicit SimulatedTarget(TargetDescription description)
-        : description_(std::move(description)), drive_(description_.drive) {}
+        : description_(std::move(description)), drive_(description_.drive), safte_(description_.safte) {}
 
     const TargetDescription& description() const { return description_; }
     // The INQUIRY data the target gives (96 bytes), before any allocation length cut.
@@ -76,6 +78,7 @@ public:
         blankInquiry_ = invalid && blank;
     }
     DrivePages& drive() { return drive_; }
+    SafteEnclosure& enclosure() { return safte_; }
 
 private:
     CommandOutcome checkCondition(const SenseCondition& condition);
@@ -92,6 +95,7 @@ private:
     bool invalidInquiry_ = false;
     bool blankInquiry_ = false;
     DrivePages drive_;
+    SafteEnclosure safte_;
 };
 
 } // namespace qv::sim::scsi

@@ -44,3 +44,10 @@ inline constexpr uint8_t bSAFteCheap = 0x30;
 inline constexpr uint8_t bMFMask = 0x0F;
 inline constexpr uint8_t bSAFteAny = 0x10;
 inline constexpr uint8_t bMFAny = 0;
+
+inline constexpr unsigned nCagesMax = 16;
+inline constexpr unsigned nUnitsMax = 16;   // SAF-TE enclosures
+
+// A bay's indication, as the enclosure slot states show it.
+enum LEDSeverity : uint32_t { ledUNKNOWN = 0, ledNORMAL = 1, ledWARNING = 2, ledFAILURE = 3 };
+static_assert(sizeof(LEDSeverity) == 4);
