@@ -17,12 +17,17 @@ struct SoftRecord {
     int nextId = QVEL_NO_RECORD;   // id of the following line, when there is one
 };
 
-// Id 0 asks for the start of the log: the first line, whatever id it carries.
+// Id 0 asks for the start of the log: the first line, whatever id it carries. A reader that
+// asks for the id that followed its last record goes on from that record's successor line
+// instead of reading the log from its start again.
 SoftRecord findSoftRecord(int recordId)
 {
+    thread_local SoftLogPlace successor;
+    thread_local int successorId = QVEL_NO_RECORD;
+    const SoftLogPlace* from = recordId != 0 && recordId == successorId ? &successor : nullptr;
     SoftRecord found;
     bool first = true;
-    found.opened = forEachSoftLogLine(softLogPath(), [&](const std::string& line) {
+    found.opened = forEachSoftLogLineFrom(softLogPath(), from, [&](const std::string& line, const SoftLogPlace& place) {
         if (line.empty()) {
             found.malformed = !found.found;
             return false;
@@ -31,6 +36,8 @@ SoftRecord findSoftRecord(int recordId)
         if (!id) return true;   // no record on this line
         if (found.found) {
             found.nextId = id->recordId;
+            successor = place;
+            successorId = id->recordId;
             return false;
         }
         if (id->recordId == recordId || (recordId == 0 && first))

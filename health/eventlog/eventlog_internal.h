@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include <sys/types.h>
+
 namespace qv::eventlog {
 
 // ---- Soft-log line format ----
@@ -26,6 +28,21 @@ bool parseRecordLine(const std::string& line, Sel& record, char* addOut);
 // Calls `visit` with every complete line (without its '\n') until it returns false. A last line
 // without '\n' is still being written and is not there yet. False when the file cannot be opened.
 bool forEachSoftLogLine(const std::string& path, const std::function<bool(const std::string&)>& visit);
+// The start of one complete line of the soft log as a later scan may go on from it, with what
+// identifies the file it was read from: a replaced, sorted or shortened log is never taken for it.
+struct SoftLogPlace {
+    bool valid = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;          // the file's size then: the log only grows in place
+    std::string firstLine;
+    off_t offset = 0;        // where the line starts
+    int index = 0;           // its position among all complete lines
+};
+// forEachSoftLogLine starting at `from` when that still is a line start of this file, else at
+// the first line; `visit` also gets each line's place, which a caller may keep for a later scan.
+bool forEachSoftLogLineFrom(const std::string& path, const SoftLogPlace* from,
+                            const std::function<bool(const std::string&, const SoftLogPlace&)>& visit);
 // The last complete line that carries a record; false when there is none.
 bool lastRecordLine(const std::string& path, std::string& line);
 // Appends one line with one write; starts a new line when the file does not end in one. On a

@@ -20,20 +20,50 @@ struct FileCloser {
 };
 } // namespace
 
-bool forEachSoftLogLine(const std::string& path, const std::function<bool(const std::string&)>& visit)
+bool forEachSoftLogLineFrom(const std::string& path, const SoftLogPlace* from,
+                            const std::function<bool(const std::string&, const SoftLogPlace&)>& visit)
 {
     FILE* raw = std::fopen(path.c_str(), "re");
     if (raw == nullptr) return false;
     std::unique_ptr<FILE, FileCloser> file(raw);
+    struct stat st {};
+    if (::fstat(::fileno(file.get()), &st) != 0) return true;
     char* buffer = nullptr;
     size_t capacity = 0;
-    ssize_t n;
-    while ((n = ::getline(&buffer, &capacity, file.get())) > 0) {
-        if (buffer[n - 1] != '\n') break;   // still being written
-        if (!visit(std::string(buffer, static_cast<size_t>(n - 1)))) break;
+    SoftLogPlace place;
+    place.valid = true;
+    place.device = st.st_dev;
+    place.inode = st.st_ino;
+    place.size = st.st_size;
+    ssize_t n = ::getline(&buffer, &capacity, file.get());
+    if (n > 0 && buffer[n - 1] == '\n') place.firstLine.assign(buffer, static_cast<size_t>(n - 1));
+    char before = 0;
+    const bool resume = from != nullptr && from->valid && from->device == place.device &&
+                        from->inode == place.inode && from->size <= place.size && from->offset > 0 &&
+                        from->offset <= place.size && from->firstLine == place.firstLine &&
+                        !place.firstLine.empty() &&
+                        ::pread(::fileno(file.get()), &before, 1, from->offset - 1) == 1 && before == '\n';
+    if (resume) {
+        place.offset = from->offset;
+        place.index = from->index;
+    }
+    if (::fseeko(file.get(), place.offset, SEEK_SET) == 0) {
+        while ((n = ::getline(&buffer, &capacity, file.get())) > 0) {
+            if (buffer[n - 1] != '\n') break;   // still being written
+            if (!visit(std::string(buffer, static_cast<size_t>(n - 1)), place)) break;
+            place.offset += n;
+            ++place.index;
+        }
     }
     std::free(buffer);
     return true;
+}
+
+bool forEachSoftLogLine(const std::string& path, const std::function<bool(const std::string&)>& visit)
+{
+    return forEachSoftLogLineFrom(path, nullptr, [&](const std::string& line, const SoftLogPlace&) {
+        return visit(line);
+    });
 }
 
 bool lastRecordLine(const std::string& path, std::string& line)
@@ -76,17 +106,20 @@ bool lastRecordLine(const std::string& path, std::string& line)
 
 bool ReadNthSoftEvent(int n, std::string& line)
 {
-    int index = 0;
+    // Callers walk the log by position: each call goes on from the line the last one found.
+    thread_local SoftLogPlace lastFound;
+    const SoftLogPlace* from = n != QVEL_NO_RECORD && lastFound.valid && n >= lastFound.index ? &lastFound : nullptr;
     bool found = false;
-    forEachSoftLogLine(softLogPath(), [&](const std::string& l) {
+    forEachSoftLogLineFrom(softLogPath(), from, [&](const std::string& l, const SoftLogPlace& place) {
         if (n == QVEL_NO_RECORD) {
             line = l;
             found = true;
             return true;
         }
-        if (index++ == n) {
+        if (place.index == n) {
             line = l;
             found = true;
+            lastFound = place;
             return false;
         }
         return true;

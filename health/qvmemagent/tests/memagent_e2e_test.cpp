@@ -182,7 +182,8 @@ TEST_F(MemAgentE2E, WalkOfDefaultScenarioThenFailureValuesWithoutTheService)
     memd_.stop();
     const auto start = std::chrono::steady_clock::now();
     r = snmpd_->get({E + "14.2", M + ".4.1.3", E + "10.1"});
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << "failure values must not wait for the service";
+    // Waiting for the service would take its 15 s per value; the bound leaves room for a busy machine.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << "failure values must not wait for the service";
     EXPECT_EQ(r.out, integerLine(E + "14.2", -1) + integerLine(M + ".4.1.3", 1) + integerLine(E + "10.1", 0));
 }
 
