@@ -13,6 +13,7 @@
 CDownload* CDownload::m_pThis = nullptr;
 char CDownload::m_szUrl[kFirmwareTextMax] = {};
 char CDownload::m_szProxy[kFirmwareTextMax] = {};
+char CDownload::m_szTransferProxy[kFirmwareTextMax] = {};
 std::atomic<int> CDownload::m_nStatus{0};
 std::atomic<int> CDownload::m_nSize{0};
 std::atomic<bool> CDownload::m_fDownloading{false};
@@ -90,6 +91,8 @@ bool CDownload::SetUrl(const char* szUrl, bool fSync)
     bool idle = false;
     if (!m_fDownloading.compare_exchange_strong(idle, true)) return false;
     storeText(m_szUrl, szUrl);
+    // The transfer thread reads its own copy while the request loop may store a new proxy.
+    storeText(m_szTransferProxy, m_szProxy);
     m_nSize = 1;
     m_nStatus = kFirmwareBusy;
     if (fSync) {
@@ -121,7 +124,7 @@ void* CDownload::StartDownload(void*)
         return nullptr;
     }
     ReleaseBuffer();   // each download starts a new image
-    if (m_szProxy[0]) curl_easy_setopt(curl, CURLOPT_PROXY, m_szProxy);
+    if (m_szTransferProxy[0]) curl_easy_setopt(curl, CURLOPT_PROXY, m_szTransferProxy);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
     // Only the protocols firmware comes by: a file:, dict: or gopher: URL must not let a manager

@@ -54,6 +54,8 @@ private:
     static CDownload* m_pThis;
     static char m_szUrl[kFirmwareTextMax];
     static char m_szProxy[kFirmwareTextMax];
+    // The proxy of the running transfer: a proxy SET during a download applies to the next one.
+    static char m_szTransferProxy[kFirmwareTextMax];
     static std::atomic<int> m_nStatus;
     static std::atomic<int> m_nSize;
     static std::atomic<bool> m_fDownloading;

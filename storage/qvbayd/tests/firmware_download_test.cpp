@@ -35,13 +35,6 @@ std::string bytes(size_t n)
     return std::string(p.begin(), p.end());
 }
 
-uint32_t fnv1a(const std::string& data)
-{
-    uint32_t h = 2166136261u;
-    for (unsigned char c : data) h = (h ^ c) * 16777619u;
-    return h;
-}
-
 class FirmwareDownload : public ::testing::Test {
 protected:
     void SetUp() override
@@ -146,7 +139,7 @@ TEST_F(FirmwareUpdate, KeyDownloadAndImageAreCheckedBeforeTheLibraryFlashes)
     root_.writeFile("/control", "firmware_end 12\n");
     EXPECT_TRUE(firmware_.SetUpdate(CFirmware::KEY, 0x101, 2, 0, 0x104, download_));
     EXPECT_EQ(firmware_.GetStatus(), 12);   // the library's final code through its callback
-    EXPECT_NE(journal().find("UpdateDriveFWImage 1 2 0 4 1048576 " + std::to_string(fnv1a(bytes(1048576))) + "\n"),
+    EXPECT_NE(journal().find("UpdateDriveFWImage 1 2 0 4 1048576 " + std::to_string(LocalWebServer::patternChecksum(1048576)) + "\n"),
               std::string::npos)
         << journal();
     root_.writeFile("/control", "result UpdateDriveFWImage 5\n");

@@ -46,6 +46,13 @@ std::vector<uint8_t> LocalWebServer::pattern(size_t n)
     return bytes;
 }
 
+uint32_t LocalWebServer::patternChecksum(size_t n)
+{
+    uint32_t h = 2166136261u;
+    for (uint8_t c : pattern(n)) h = (h ^ c) * 16777619u;
+    return h;
+}
+
 void LocalWebServer::acceptLoop()
 {
     while (!stopping_) {

@@ -20,6 +20,8 @@ public:
     int port() const { return port_; }
     std::string url(const std::string& path) const;
     static std::vector<uint8_t> pattern(size_t n);
+    // The checksum the outside disk library's stand-in journals for an image of `pattern(n)`.
+    static uint32_t patternChecksum(size_t n);
 
 private:
     void acceptLoop();
