@@ -37,6 +37,7 @@ SoftRecord findSoftRecord(int recordId)
         if (found.found) {
             found.nextId = id->recordId;
             successor = place;
+            successor.line = line;
             successorId = id->recordId;
             return false;
         }

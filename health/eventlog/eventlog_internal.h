@@ -38,6 +38,7 @@ struct SoftLogPlace {
     std::string firstLine;
     off_t offset = 0;        // where the line starts
     int index = 0;           // its position among all complete lines
+    std::string line;        // the line itself, when kept for a later scan: it must be there again
 };
 // forEachSoftLogLine starting at `from` when that still is a line start of this file, else at
 // the first line; `visit` also gets each line's place, which a caller may keep for a later scan.

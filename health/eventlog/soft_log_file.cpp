@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,9 +44,13 @@ bool forEachSoftLogLineFrom(const std::string& path, const SoftLogPlace* from,
                         from->offset <= place.size && from->firstLine == place.firstLine &&
                         !place.firstLine.empty() &&
                         ::pread(::fileno(file.get()), &before, 1, from->offset - 1) == 1 && before == '\n';
-    if (resume) {
-        place.offset = from->offset;
-        place.index = from->index;
+    if (resume && ::fseeko(file.get(), from->offset, SEEK_SET) == 0) {
+        // The line kept must stand where it stood: otherwise the log was rewritten in place.
+        n = ::getline(&buffer, &capacity, file.get());
+        if (n > 0 && buffer[n - 1] == '\n' && std::string_view(buffer, static_cast<size_t>(n - 1)) == from->line) {
+            place.offset = from->offset;
+            place.index = from->index;
+        }
     }
     if (::fseeko(file.get(), place.offset, SEEK_SET) == 0) {
         while ((n = ::getline(&buffer, &capacity, file.get())) > 0) {
@@ -120,6 +125,7 @@ bool ReadNthSoftEvent(int n, std::string& line)
             line = l;
             found = true;
             lastFound = place;
+            lastFound.line = l;
             return false;
         }
         return true;

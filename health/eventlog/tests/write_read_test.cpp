@@ -132,6 +132,48 @@ TEST_F(WriteScenarios, ReadByIdIndexAndFromTheEnd)
     EXPECT_EQ(eraseTime, 0xFFFFFFFFul);   // kept raw
 }
 
+// Readers walking the log go on from where their last read ended, but only in the log they read:
+// a log rewritten under them is read from its start again.
+TEST_F(WriteScenarios, WalksGoOnOnlyInTheLogTheyRead)
+{
+    std::vector<std::string> lines;
+    for (uint8_t i = 1; i <= 4; ++i) {
+        Sel r = makeEvent(0x0C, static_cast<uint8_t>(10 + i));
+        r.recordId = i;
+        lines.push_back(lineOf(r, i == 2 ? "a longer add string for the second record" : ""));
+    }
+    const auto text = [](const std::vector<std::string>& ls) {
+        std::string t;
+        for (const auto& l : ls) t += l + "\n";
+        return t;
+    };
+    writeSoftLog(text(lines));
+    EvtStruct event{};
+    int next = 0;
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(QVEL_ReadEventLogEntry(i, &event), 0);
+    EXPECT_EQ(event.selEntry.sensorNumber, 13);
+    ASSERT_EQ(QVEL_ReadEvent(1, &next, &event), 0);
+    ASSERT_EQ(next, 2);
+
+    // The same first line, the others moved: neither walk may land on the old places.
+    writeSoftLog(text({lines[0], lines[2], "short damaged line", lines[1], lines[3]}));
+    ASSERT_EQ(QVEL_ReadEventLogEntry(3, &event), 0);
+    EXPECT_EQ(event.selEntry.sensorNumber, 12);
+    ASSERT_EQ(QVEL_ReadEvent(2, &next, &event), 0);
+    EXPECT_EQ(event.selEntry.sensorNumber, 12);
+    EXPECT_EQ(next, 4);
+    ASSERT_EQ(QVEL_ReadEvent(next, &next, &event), 0);
+    EXPECT_EQ(event.selEntry.sensorNumber, 14);
+
+    // Appends keep the places: the walk goes on into the new lines.
+    Sel r = makeEvent(0x0C, 15);
+    r.recordId = 5;
+    writeSoftLog(text({lines[0], lines[2], "short damaged line", lines[1], lines[3], lineOf(r)}));
+    ASSERT_EQ(QVEL_ReadEventLogEntry(4, &event), 0);
+    ASSERT_EQ(QVEL_ReadEventLogEntry(5, &event), 0);
+    EXPECT_EQ(event.selEntry.sensorNumber, 15);
+}
+
 TEST_F(WriteScenarios, MissingSoftLogAndNullArguments)
 {
     int count = 5;
