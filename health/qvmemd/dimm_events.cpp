@@ -131,3 +131,10 @@ void DIMM_Evt::AnalyzeEventLog() {
         rc = m_source.readNextUnseen(&event);
     }
 }
+
+bool analysisDue(time_t now, time_t& lastAnalysis, int period)
+{
+    if (now - lastAnalysis <= period) return false;
+    lastAnalysis = now;
+    return true;
+}

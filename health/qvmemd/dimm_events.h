@@ -2,6 +2,8 @@
 // event names, and the most severe event seen per module. Counts live in memory only.
 #pragma once
 
+#include <ctime>
+
 #include "qveventlog.h"
 
 #include <cstdint>
@@ -61,6 +63,10 @@ private:
     DimmEventSource m_source;
     unsigned long m_modelCode = 0;
 };
+
+// True, with `lastAnalysis` moved to `now`, when strictly more than `period` seconds have passed
+// since the last analysis; a service that never analysed (0) analyses at once.
+bool analysisDue(time_t now, time_t& lastAnalysis, int period);
 
 // The analysis period from the registry; 120 s when it cannot be read or is not positive.
 int readDimmRefreshSecs();

@@ -29,12 +29,8 @@ std::optional<unsigned> memoryModuleCount() {
     }
 }
 
-// Analyses when more than the period has passed since the last analysis (the first at once).
 void refreshData(DIMM_Evt& events, time_t& lastTime) {
-    if (std::time(nullptr) - lastTime > events.getRefreshTime()) {
-        lastTime = std::time(nullptr);
-        events.AnalyzeEventLog();
-    }
+    if (analysisDue(std::time(nullptr), lastTime, events.getRefreshTime())) events.AnalyzeEventLog();
 }
 
 void serveOne(CSocket& socket, const DIMM_Evt& events) {

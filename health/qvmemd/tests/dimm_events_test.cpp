@@ -145,6 +145,16 @@ struct CommandCase {
     int32_t reply;
 };
 
+TEST(DimmEvents, AnalysisOnlyAfterMoreThanThePeriod) {
+    time_t last = 0;
+    EXPECT_TRUE(analysisDue(1000000, last, 120));   // the first request analyses at once
+    EXPECT_EQ(last, 1000000);
+    for (time_t later : {1000000 + 100, 1000000 + 120}) EXPECT_FALSE(analysisDue(later, last, 120)) << later;
+    EXPECT_EQ(last, 1000000);
+    EXPECT_TRUE(analysisDue(1000000 + 121, last, 120));
+    EXPECT_EQ(last, 1000000 + 121);
+}
+
 TEST(MemdAnswer, CommandsAndOutOfRangeReplies) {
     FakeLog log;
     log.unseen.push_back(memoryEvent(0x6F, 0x01, 1, 0x0F));
