@@ -45,7 +45,7 @@ constexpr int kPositions[][4] = {
 };
 static_assert(std::size(kPositions) == SDR_MINIMUM + 1);
 
-constexpr int kFormatUnsigned = 0x00;
+// Analog data formats (the top two bits of the units byte); 0x00 is unsigned.
 constexpr int kFormatOnesComplement = 0x40;
 constexpr int kFormatTwosComplement = 0x80;
 constexpr int kFormatNoAnalogReading = 0xC0;

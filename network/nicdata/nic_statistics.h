@@ -22,6 +22,8 @@ class NICStatisticsInfo {
 class NICErrorInfo : public NICBaseInfo {
 public:
     using NICBaseInfo::operator=;
+    NICErrorInfo() = default;
+    NICErrorInfo(const NICErrorInfo&) = default;
     virtual NICErrorInfo& operator=(const NICErrorInfo& other)
     {
         NICBaseInfo::operator=(other);

@@ -74,7 +74,7 @@ TEST(RmcFruTest, WalkStaysInsideTheData)
     EXPECT_EQ(std::string(large.GetComponentURL()).size(), rmcfru::kResultSize - 1);
     // A board field that claims more than the data holds gives no serial number.
     Bytes cut = fruWith("QVR", {});
-    cut.resize(cut.size() - 8);
+    cut.erase(cut.end() - 8, cut.end());
     cut[8 + 12] = 0xFF;
     EXPECT_STREQ(rmcfru(cut).GetBoardSerialNumber(), "");
 }
