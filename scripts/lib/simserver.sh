@@ -27,6 +27,8 @@ simserver_prepare_root() {
   mkdir -p "$root"/{dev,var/qvserver,usr/qvserver/etc,usr/qvserver/bin,etc,proc,snmpd/persist}
   "$build/sim/biosimage/qvsim-bios" --format smbios21 --model 55 "$root/dev/mem"
   "$build/platform/platprobe/platprobe" -w
+  # The suite's version, as its installer records it (agents report it).
+  "$build/platform/qvregtool/qvregtool" -s 'SOFTWARE\Quorvane\Trivoke=Version' string 5.10 >/dev/null
   "$build/inventory/qvslotcollect/qvslotcollect" || true   # PCI BIOS revision for qvslotagent
 }
 
