@@ -5,7 +5,7 @@
 // reaches a network: libcurl gives no handle here, so a URL request fails at once.
 #include "cage_protocol.h"
 #include "cage_service.h"
-#include "datagram_run.h"
+#include "service_session.h"
 #include "fuzz_root.h"
 #include "service_client.h"
 
@@ -76,19 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static CDownload download;
     static CFirmware firmware;
     (void)built;
-    qv::fuzz::removeRootFile(kCageSocketPath);
-    CCageSocket server;
-    if (!server.Create(qv::sandboxPath(kCageSocketPath).c_str())) return 0;
-    server.SetTimeout(0);   // everything is queued before serving starts
-    CServiceClient first(kCageSocketPath), second(kCageSocketPath);
-    sockaddr_un to{};
-    if (!qv::makeUnixAddress(qv::sandboxPath(kCageSocketPath), to)) return 0;
-    qv::fuzz::InputCursor in(data, size);
-    qv::fuzz::sendDatagramRun(in, first, second, to, true);
-    CServiceRequestReader reader(server);
-    reader.SetDiscardWindow(std::chrono::milliseconds(0));
-    CCageService service(cages, download, firmware, reader);
-    for (int served = 0; served < 80 && service.ServeOne(); ++served) {
-    }
+    qv::fuzz::runServiceSession(data, size, kCageSocketPath, true, [](CServiceRequestReader& reader) {
+        CCageService service(cages, download, firmware, reader);
+        for (int served = 0; served < 80 && service.ServeOne(); ++served) {
+        }
+    });
     return 0;
 }

@@ -3,7 +3,7 @@
 // root; the service then answers them over a fixed inventory of two drives whose library calls
 // (defined here) all succeed without a drive behind them.
 #include "diskbus_calls.h"
-#include "datagram_run.h"
+#include "service_session.h"
 #include "fuzz_root.h"
 #include "service_client.h"
 #include "tattoo_protocol.h"
@@ -77,19 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static CTattoo tattoo;
     static const bool built = tattoo.SetDriveRefresh(0, true);
     (void)built;
-    qv::fuzz::removeRootFile(kTattooSocketPath);
-    CSocket server;
-    if (!server.Create(qv::sandboxPath(kTattooSocketPath).c_str())) return 0;
-    server.SetTimeout(0);   // everything is queued before serving starts
-    CServiceClient first(kTattooSocketPath), second(kTattooSocketPath);
-    sockaddr_un to{};
-    if (!qv::makeUnixAddress(qv::sandboxPath(kTattooSocketPath), to)) return 0;
-    qv::fuzz::InputCursor in(data, size);
-    qv::fuzz::sendDatagramRun(in, first, second, to);
-    CServiceRequestReader reader(server);
-    reader.SetDiscardWindow(std::chrono::milliseconds(0));
-    CTattooService service(tattoo, reader);
-    for (int served = 0; served < 80 && service.ServeOne(); ++served) {
-    }
+    qv::fuzz::runServiceSession(data, size, kTattooSocketPath, false, [](CServiceRequestReader& reader) {
+        CTattooService service(tattoo, reader);
+        for (int served = 0; served < 80 && service.ServeOne(); ++served) {
+        }
+    });
     return 0;
 }
