@@ -42,7 +42,7 @@ int CQVDMILinuxDriver::LoadDriver()
 
 void CQVDMILinuxDriver::CloseDriver()
 {
-    if (m_pSegmentPtr) ReleasePtrOnSegment();
+    unmap();
     if (hDevMem >= 0) close(hDevMem);
     bDriverLoaded = 0;
     hDevMem = -1;
@@ -51,23 +51,34 @@ void CQVDMILinuxDriver::CloseDriver()
 unsigned char* CQVDMILinuxDriver::GetPtrOnSegment(unsigned short segment)
 {
     if (hDevMem == -1) return nullptr;
-    if (m_pSegmentPtr && !ReleasePtrOnSegment()) return nullptr;
     const std::size_t length = CQVDMIDriver::SegmentLength(segment);
     const off_t offset = CQVDMIDriver::SegmentBase(segment);
+    // A reader maps the BIOS area for every table it walks: a mapping that already covers the
+    // segment serves it again, since mapping and unmapping cost far more than the walk itself.
+    if (m_pSegmentPtr && offset >= m_mapOffset &&
+        offset + off_t(length) <= m_mapOffset + off_t(nLength) &&
+        canMapArea(hDevMem, m_mapOffset, std::size_t(nLength)))
+        return m_pSegmentPtr + (offset - m_mapOffset);
+    unmap();
     if (!canMapArea(hDevMem, offset, length)) return nullptr;
     void* p = mmap(nullptr, length, PROT_READ, MAP_SHARED, hDevMem, offset);
     if (p == MAP_FAILED) return nullptr;
     m_pSegmentPtr = static_cast<unsigned char*>(p);
+    m_mapOffset = offset;
     nLength = static_cast<int>(length);
     return m_pSegmentPtr;
 }
 
-int CQVDMILinuxDriver::ReleasePtrOnSegment()
+// The mapping stays until a segment outside it is asked for or the driver closes; the caller's
+// pointer is still not to be used after its release.
+int CQVDMILinuxDriver::ReleasePtrOnSegment() { return 1; }
+
+void CQVDMILinuxDriver::unmap()
 {
     if (m_pSegmentPtr) munmap(m_pSegmentPtr, std::size_t(nLength));
     m_pSegmentPtr = nullptr;
+    m_mapOffset = 0;
     nLength = 0;
-    return 1;
 }
 
 unsigned char CQVDMILinuxDriver::ReadCMOS(unsigned char index)

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <sys/types.h>
 
 class CQVDMIVirtualDriver {
 public:
@@ -39,9 +40,12 @@ public:
     unsigned char ReadCMOS(unsigned char index) override;
 
 private:
+    void unmap();
+
     int bDriverLoaded = 0;
     int hDevMem = -1;
     unsigned char* m_pSegmentPtr = nullptr;
+    off_t m_mapOffset = 0;
     int nLength = 0;
 };
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "bios_fixture.h"
 
@@ -47,6 +48,29 @@ TEST_F(DriverTest, MapsSegmentsOnSixtyFourKilobyteBoundaries)
     EXPECT_EQ(second[0], 0xF0);
     driver.CloseDriver();
     EXPECT_EQ(driver.GetPtrOnSegment(0xF000), nullptr);
+}
+
+TEST_F(DriverTest, KeepsOneMappingForSegmentsItCoversUntilTheImageShrinks)
+{
+    CQVDMIDriver driver;
+    ASSERT_EQ(driver.LoadDriver(), 1);
+    const unsigned char* area = driver.GetPtrOnSegment(0xE000);
+    ASSERT_NE(area, nullptr);
+    ASSERT_EQ(driver.ReleasePtrOnSegment(), 1);
+    const unsigned char* top = driver.GetPtrOnSegment(0xF000);
+    EXPECT_EQ(top, area + 0x10000);   // the E mapping already covers the F segment
+    EXPECT_EQ(top[0], 0xF0);
+    // Mapped F alone, a later E request needs the larger area again.
+    CQVDMIDriver second;
+    ASSERT_EQ(second.LoadDriver(), 1);
+    ASSERT_NE(second.GetPtrOnSegment(0xF000), nullptr);
+    const unsigned char* whole = second.GetPtrOnSegment(0xE000);
+    ASSERT_NE(whole, nullptr);
+    EXPECT_EQ(whole[0], 0xE0);
+    // An image cut short under a kept mapping must not be read past its end.
+    ASSERT_EQ(truncate(root.at("/dev/mem").c_str(), 0xF8000), 0);
+    EXPECT_EQ(driver.GetPtrOnSegment(0xF000), nullptr);
+    EXPECT_EQ(second.GetPtrOnSegment(0xE000), nullptr);
 }
 
 TEST_F(DriverTest, RefusesMappingWithoutDeviceOrPastTheEndOfAShortFile)
