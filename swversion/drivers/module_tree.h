@@ -2,14 +2,12 @@
 // of the suite build it; what differs between them is a parameter.
 #pragma once
 
-#include <ctime>
 #include <string>
 #include <vector>
 
 struct ModuleStruct {
     std::string strName;       // file name
     std::string strPath;       // directory (a fixed path, not below the sandbox root), ending in '/'
-    time_t DateAndTime = 0;    // modification time
 };
 
 struct ModuleWalkRules {

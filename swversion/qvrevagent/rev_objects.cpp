@@ -68,20 +68,25 @@ bool getSoftwareDate(int row, SnmpValue* value, const SnmpOid&)
     return putBytes(value, cacheDateOctets(cacheField(cacheEntry(row), 2)));
 }
 
-// ---- drivers (the list is collected afresh for every value)
+// ---- drivers: collected once for the request, since every column and the row count of one
+// request must see the same list, and the module tree behind it can hold thousands of files.
+const DriverList& requestDrivers()
+{
+    static const DriverList list = [] {
+        DriverList collected;
+        CollectDriversInfo(collected);
+        return collected;
+    }();
+    return list;
+}
+
 const DriverStruct* driverAt(int row)
 {
-    static DriverList list;
-    CollectDriversInfo(list);
+    const DriverList& list = requestDrivers();
     return row >= 0 && row < list.nDrivers ? &list.drivers[row] : nullptr;
 }
 
-int countDrivers(int, const SnmpOid&)
-{
-    static DriverList list;
-    CollectDriversInfo(list);
-    return list.nDrivers;
-}
+int countDrivers(int, const SnmpOid&) { return requestDrivers().nDrivers; }
 
 bool getRowIndex(int row, SnmpValue* value, const SnmpOid&) { return value->setValue(row); }
 
