@@ -7,7 +7,22 @@ namespace nic {
 
 std::string procNetDevPath() { return qv::sandboxPath("/proc/net/dev"); }
 
-bool readEthInterfaces(std::vector<std::string>& names)
+namespace {
+
+struct SharedReading {
+    bool active = false;
+    bool done = false;
+    bool ok = false;
+    std::vector<std::string> names;
+};
+
+SharedReading& sharedReading()
+{
+    static SharedReading reading;
+    return reading;
+}
+
+bool readFile(std::vector<std::string>& names)
 {
     try {
         FileTokenizer file(procNetDevPath(), " \n\f\t\r");
@@ -25,6 +40,27 @@ bool readEthInterfaces(std::vector<std::string>& names)
     } catch (const TokenizerError&) {
         return false;
     }
+}
+
+} // namespace
+
+InterfaceListScope::InterfaceListScope()
+{
+    sharedReading() = SharedReading{};
+    sharedReading().active = true;
+}
+InterfaceListScope::~InterfaceListScope() { sharedReading() = SharedReading{}; }
+
+bool readEthInterfaces(std::vector<std::string>& names)
+{
+    SharedReading& shared = sharedReading();
+    if (!shared.active) return readFile(names);
+    if (!shared.done) {
+        shared.ok = readFile(shared.names);
+        shared.done = true;
+    }
+    if (shared.ok) names.insert(names.end(), shared.names.begin(), shared.names.end());
+    return shared.ok;
 }
 
 } // namespace nic

@@ -11,6 +11,16 @@ namespace nic {
 // appended) when the file cannot be read or has two lines or fewer.
 bool readEthInterfaces(std::vector<std::string>& names);
 
+// While one lives, every readEthInterfaces answers from a single reading of /proc/net/dev: an
+// agent builds all its collections at once, and they must agree on the rows anyway.
+class InterfaceListScope {
+public:
+    InterfaceListScope();
+    ~InterfaceListScope();
+    InterfaceListScope(const InterfaceListScope&) = delete;
+    InterfaceListScope& operator=(const InterfaceListScope&) = delete;
+};
+
 // The path of /proc/net/dev below the sandbox root.
 std::string procNetDevPath();
 

@@ -2,6 +2,7 @@
 
 #include "agent_frontend.h"
 #include "nic_groups.h"
+#include "nic_interfaces.h"
 
 namespace {
 
@@ -56,7 +57,10 @@ void buildNicCollections()
 
 bool loadObjects()
 {
-    buildNicCollections();
+    {
+        nic::InterfaceListScope oneReading;
+        buildNicCollections();
+    }
     SnmpObjectRowList rows;
     for (const NicObjectSpec& s : nicObjectSpecs())
         rows.add(s.oid, {s.kind, s.type, s.access, nullptr, s.get, s.set, s.count, s.indexLevels, s.indexBase});

@@ -1,7 +1,6 @@
 #include "snmp_oid.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -16,10 +15,17 @@ SnmpOid::SnmpOid(const char* objectId)
     parse(objectId);
 }
 
+namespace {
+bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
+} // namespace
+
 bool SnmpOid::parse(const char* objectId)
 {
     ids.clear();
     if (objectId == nullptr) return true;
+    // Agents parse the OID of every object they register: one allocation per id, not one per
+    // doubling (every sub-identifier takes at least two characters).
+    ids.reserve(std::strlen(objectId) / 2 + 1);
     const char* p = objectId;
     while (*p != '\0') {
         if (*p != '.') break;
@@ -28,9 +34,9 @@ bool SnmpOid::parse(const char* objectId)
             ids.push_back(0);
             return true;
         }
-        if (!std::isdigit(static_cast<unsigned char>(*p))) break;
+        if (!isDigit(*p)) break;
         uint64_t id = 0;
-        while (std::isdigit(static_cast<unsigned char>(*p))) {
+        while (isDigit(*p)) {
             id = id * 10 + static_cast<uint64_t>(*p - '0');
             if (id > UINT32_MAX) {   // not a sub-identifier any manager can send
                 ids.clear();

@@ -31,6 +31,7 @@ public:
 class FileTokenizerError : public TokenizerError {
 public:
     using TokenizerError::TokenizerError;
+    static constexpr const char* kFileNotFound = "file not found";
 };
 
 // Throws the error objects above.
@@ -67,6 +68,9 @@ public:
     virtual ~BasicStringTokenizer() = default;
     BasicStringTokenizer(const BasicStringTokenizer&) = default;
     BasicStringTokenizer& operator=(const BasicStringTokenizer&) = default;
+    // Moved, not copied, when a file's lines outgrow their vector.
+    BasicStringTokenizer(BasicStringTokenizer&&) noexcept = default;
+    BasicStringTokenizer& operator=(BasicStringTokenizer&&) noexcept = default;
 
     virtual void tokenizer(const std::string& input, const std::string& delim);
     virtual unsigned getTokenCount() { return static_cast<unsigned>(tokens.size()); }
