@@ -1,5 +1,6 @@
 #include "nic_counters.h"
 #include "nic_driver_config.h"
+#include "nic_interfaces.h"
 #include "nic_row_collections.h"
 #include "nic_statistics.h"
 #include "temp_root.h"
@@ -41,6 +42,25 @@ TEST_F(NicRows, RowRuleKeepsEthInterfacesInFileOrder)
     EXPECT_EQ(stats.getStatisticsIndex(0), 1);
     EXPECT_EQ(stats.getStatisticsIndex(4), -1);
     EXPECT_EQ(stats.getOperationStatus(), -1);
+}
+
+TEST_F(NicRows, CollectionsBuiltInOneScopeShareOneReadingOfTheInterfaces)
+{
+    writeDev(kDevLines);
+    {
+        nic::InterfaceListScope oneReading;
+        NICStatistics first;
+        writeDev("  eth7: 1 1 1 0 0 0 0 0 1 1 1 0 0 0 0 0\n");
+        NICError second;
+        EXPECT_EQ(first.getNICStatisticsCount(), 4u);
+        EXPECT_EQ(second.getNICErrorCount(), 4u);   // the list read for the first collection
+        unsigned value = 0;
+        EXPECT_EQ(nic::_getTotalRxPackets("eth7", value), 0);   // counters stay live
+        EXPECT_EQ(value, 1u);
+    }
+    NICStatistics after;
+    ASSERT_EQ(after.getNICStatisticsCount(), 1u);
+    EXPECT_EQ(after.getInterfaceName(0), "eth7");
 }
 
 TEST_F(NicRows, HeaderOnlyOrMissingFileGivesNoRowsAndFailure)
