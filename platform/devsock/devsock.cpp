@@ -1,5 +1,7 @@
 #include "devsock.h"
 
+#include <algorithm>
+
 #include "sandbox_path.h"
 
 #include <cerrno>
@@ -152,7 +154,11 @@ int Connection::roundTrip(const Request& request, Reply& reply)
     } while (ready < 0 && errno == EINTR);
     if (ready == 0) return ETIMEDOUT;
     if (ready < 0) return errno;
-    std::vector<uint8_t> buffer(kMaxMessage);
+    // The buffer takes the reply's own size: a buffer of the largest message, zeroed for every
+    // exchange, cost more than the exchange itself.
+    const ssize_t pending = recv(fd_, nullptr, 0, MSG_PEEK | MSG_TRUNC);
+    if (pending < 0) return errno;
+    std::vector<uint8_t> buffer(std::clamp<size_t>(static_cast<size_t>(pending), 1, kMaxMessage));
     ssize_t received = recv(fd_, buffer.data(), buffer.size(), MSG_TRUNC);
     if (received <= 0) return received == 0 ? ECONNRESET : errno;
     if (static_cast<size_t>(received) > buffer.size()) return EMSGSIZE;

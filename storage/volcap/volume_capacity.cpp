@@ -1,7 +1,6 @@
 #include "drv_info.h"
 
 #include <climits>
-#include <cmath>
 
 bool capacityInKilobytes(uint64_t blockSize, uint64_t blocks, uint64_t freeBlocks, int* total,
                          int* available, int* used)
@@ -22,12 +21,28 @@ bool capacityInKilobytes(uint64_t blockSize, uint64_t blocks, uint64_t freeBlock
     return true;
 }
 
+namespace {
+
+// Rounds to the nearest whole number, halves to even, as the default rounding mode does. Done
+// here because the one library call would make every agent request load the maths library.
+double roundHalfEven(double x)
+{
+    if (!(x > -1e15 && x < 1e15)) return x;
+    const long long whole = static_cast<long long>(x);   // toward zero
+    const double fraction = x - static_cast<double>(whole);
+    const bool odd = (whole & 1) != 0;
+    if (fraction > 0.5 || (fraction == 0.5 && odd)) return static_cast<double>(whole + 1);
+    if (fraction < -0.5 || (fraction == -0.5 && odd)) return static_cast<double>(whole - 1);
+    return static_cast<double>(whole);
+}
+
+} // namespace
+
 int GetDrvPctUsed(int drvAvailable, int drvUsed)
 {
     if (drvUsed == 0) return 0;
     const double whole = static_cast<double>(drvAvailable) + static_cast<double>(drvUsed);
     if (whole <= 0) return 0;
-    // nearbyint rounds halves to even in the default rounding mode.
-    const double pct = std::nearbyint(static_cast<double>(drvUsed) * 100.0 / whole);
+    const double pct = roundHalfEven(static_cast<double>(drvUsed) * 100.0 / whole);
     return pct < 0 ? 0 : pct > 100 ? 100 : static_cast<int>(pct);
 }

@@ -142,7 +142,7 @@ TEST(VolumeCapacity, KilobytesAndPercentages)
     }
     const struct { int available, used, pct; } pcts[] = {
         {199, 1, 0}, {197, 3, 2}, {1, 1, 50}, {5, 0, 0}, {0, 7, 100},
-        {2147483647, 2147483647, 50}, {7, 1, 12}, {1, 7, 88}, {5, 1, 17},
+        {2147483647, 2147483647, 50}, {7, 1, 12}, {1, 7, 88}, {5, 1, 17}, {10, -5, 0}, {-3, 5, 100},
     };
     for (const auto& p : pcts)
         EXPECT_EQ(GetDrvPctUsed(p.available, p.used), p.pct) << p.available << " " << p.used;
