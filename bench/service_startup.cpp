@@ -194,6 +194,6 @@ int main(int argc, char** argv)
     }
     const std::string exchanges = exchangesBefore && exchangesAtReady
                                       ? std::to_string(*exchangesAtReady - *exchangesBefore) : "-";
-    std::printf("%.0f %ld %s %s\n", ms, usage.ru_maxrss, pauses.c_str(), exchanges.c_str());
+    std::printf("%.1f %ld %s %s\n", ms, usage.ru_maxrss, pauses.c_str(), exchanges.c_str());
     return 0;
 }
