@@ -91,15 +91,16 @@ simserver_start_snmpd() {
   local conf=$root/snmpd/snmpd.conf line
   echo "rwcommunity public 127.0.0.1" >"$conf"
   for line in "$@"; do echo "pass $line" >>"$conf"; done
+  # snmpd's own system group would answer before the compatibility agent's pass line.
   SNMP_PERSISTENT_DIR=$root/snmpd/persist SNMPCONFPATH=$root/snmpd \
-    /usr/sbin/snmpd -f -Lo -C -c "$conf" -p "$root/snmpd/snmpd.pid" "udp:127.0.0.1:$snmpd_port" \
+    /usr/sbin/snmpd -f -Lo -C -I -system_mib -c "$conf" -p "$root/snmpd/snmpd.pid" "udp:127.0.0.1:$snmpd_port" \
     >"$root/snmpd/snmpd.log" 2>&1 &
   snmpd_pid=$!
   for _ in $(seq 50); do
-    snmp_client snmpget -t 0.3 -r 0 "udp:127.0.0.1:$snmpd_port" .1.3.6.1.2.1.1.3.0 >/dev/null 2>&1 && break
+    snmp_client snmpget -t 0.3 -r 0 "udp:127.0.0.1:$snmpd_port" .1.3.6.1.6.3.10.2.1.3.0 >/dev/null 2>&1 && break
     sleep 0.1
   done
-  snmp_client snmpget -t 1 -r 0 "udp:127.0.0.1:$snmpd_port" .1.3.6.1.2.1.1.3.0 >/dev/null ||
+  snmp_client snmpget -t 1 -r 0 "udp:127.0.0.1:$snmpd_port" .1.3.6.1.6.3.10.2.1.3.0 >/dev/null ||
     { echo "snmpd did not answer:"; cat "$root/snmpd/snmpd.log"; return 1; }
 }
 
