@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
+#include <iterator>
 #include <vector>
 
 #include "module_tree.h"
@@ -72,18 +73,33 @@ void CollectDriversInfo(DriverList& list)
     const std::string release = kernelRelease();
     const std::optional<std::string> swaList = swfiles::readFixedFile(swfiles::kListFile);
     if (!swaList) return;
-    const char* indexedKind = nullptr;
-    std::vector<ModuleStruct> index;
-    for (const DriverKind& kind : kKinds) {
-        if (indexedKind == nullptr || std::strcmp(indexedKind, kind.directory) != 0) {
-            index = buildModuleIndex(moduleDirectory(release, kind.directory), kWalkRules);
-            indexedKind = kind.directory;
+    // Each module directory is walked once for the names of every kind looked up in it.
+    std::vector<std::string> names[std::size(kKinds)];
+    std::vector<std::optional<ModuleStruct>> modules[std::size(kKinds)];
+    for (size_t k = 0; k < std::size(kKinds); ++k) names[k] = swfiles::swaDriverNames(*swaList, kKinds[k].marker);
+    for (size_t k = 0; k < std::size(kKinds); ++k) {
+        if (k > 0 && std::strcmp(kKinds[k - 1].directory, kKinds[k].directory) == 0) continue;
+        std::vector<std::string> wanted;
+        size_t last = k;
+        for (size_t j = k; j < std::size(kKinds) && std::strcmp(kKinds[j].directory, kKinds[k].directory) == 0; ++j) {
+            wanted.insert(wanted.end(), names[j].begin(), names[j].end());
+            last = j;
         }
-        for (const std::string& name : swfiles::swaDriverNames(*swaList, kind.marker)) {
+        std::vector<std::optional<ModuleStruct>> found =
+            findModules(moduleDirectory(release, kKinds[k].directory), kWalkRules, wanted);
+        auto next = found.begin();
+        for (size_t j = k; j <= last; ++j) {
+            modules[j].assign(next, next + static_cast<std::ptrdiff_t>(names[j].size()));
+            next += static_cast<std::ptrdiff_t>(names[j].size());
+        }
+    }
+    for (size_t k = 0; k < std::size(kKinds); ++k) {
+        const DriverKind& kind = kKinds[k];
+        for (size_t n = 0; n < names[k].size(); ++n) {
             if (list.nDrivers >= kMaxDrivers) return;
-            const int found = BinarySearch(index, 0, static_cast<int>(index.size()) - 1, name.c_str());
-            if (found < 0) continue;
-            const ModuleStruct& module = index[found];
+            if (!modules[k][n]) continue;
+            const ModuleStruct& module = *modules[k][n];
+            const std::string& name = names[k][n];
             DriverStruct& driver = list.drivers[list.nDrivers];
             driver = DriverStruct{};
             copyText(driver.szDrvName, sizeof driver.szDrvName, name);

@@ -139,4 +139,29 @@ TEST_F(DriverListTest, WalkNeverDescendsThroughSymbolicLinks)
     EXPECT_EQ(BinarySearch(index, 0, -1, "real.ko"), -1);
 }
 
+TEST_F(DriverListTest, LookupWithoutIndexFindsWhatTheSearchOfTheSortedIndexFinds)
+{
+    // Names found several times in different directories, names that sort around them, and
+    // trees of several sizes, so that the search meets each run at different positions.
+    const std::string dir = "/lib/modules/6.1.0/kernel/drivers/net/";
+    const std::vector<std::string> wanted{"dup.o", "e1000.o", "zz.o", "aa.o", "dup.o", "single.o"};
+    for (int size = 0; size < 14; ++size) {
+        SCOPED_TRACE(size);
+        addModule(dir + "d" + std::to_string(size % 3) + "/dup.o", 1);
+        addModule(dir + "f" + std::to_string(size) + "/m" + std::to_string(size) + ".o", 1);
+        if (size == 5) addModule(dir + "single.o", 1);
+        if (size == 9) addModule(dir + "x/e1000.o", 1);
+        const std::vector<ModuleStruct> index = buildModuleIndex(dir, ModuleWalkRules{});
+        const std::vector<std::optional<ModuleStruct>> found = findModules(dir, ModuleWalkRules{}, wanted);
+        ASSERT_EQ(found.size(), wanted.size());
+        for (size_t k = 0; k < wanted.size(); ++k) {
+            const int at = BinarySearch(index, 0, static_cast<int>(index.size()) - 1, wanted[k].c_str());
+            ASSERT_EQ(found[k].has_value(), at >= 0) << wanted[k];
+            if (at < 0) continue;
+            EXPECT_EQ(found[k]->strName, wanted[k]);
+            EXPECT_EQ(found[k]->strPath, index[static_cast<size_t>(at)].strPath) << wanted[k];
+        }
+    }
+}
+
 } // namespace
