@@ -50,16 +50,16 @@ unsigned long standInNumber(const std::map<std::string, std::string>& words, con
     return it == words.end() ? 0 : std::strtoul(it->second.c_str(), nullptr, 0);
 }
 
-// One interface request on a fresh datagram socket.
+// One interface request. The datagram socket only carries requests, so one serves the process:
+// an agent asks several per interface on every run.
 bool interfaceIoctl(const std::string& interface, unsigned long request, ifreq& req)
 {
     std::memset(&req, 0, sizeof req);
     std::strncpy(req.ifr_name, interface.c_str(), sizeof req.ifr_name - 1);
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    static int fd = -1;
+    if (fd < 0) fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
-    const int rc = ::ioctl(fd, request, &req);
-    ::close(fd);
-    return rc >= 0;
+    return ::ioctl(fd, request, &req) >= 0;
 }
 
 } // namespace
