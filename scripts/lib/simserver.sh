@@ -93,7 +93,7 @@ simserver_start_snmpd() {
   for line in "$@"; do echo "pass $line" >>"$conf"; done
   # snmpd's own system group would answer before the compatibility agent's pass line.
   SNMP_PERSISTENT_DIR=$root/snmpd/persist SNMPCONFPATH=$root/snmpd \
-    /usr/sbin/snmpd -f -Lo -C -I -system_mib -c "$conf" -p "$root/snmpd/snmpd.pid" "udp:127.0.0.1:$snmpd_port" \
+    /usr/sbin/snmpd -f -Lo -C -I -system_mib,sysORTable -c "$conf" -p "$root/snmpd/snmpd.pid" "udp:127.0.0.1:$snmpd_port" \
     >"$root/snmpd/snmpd.log" 2>&1 &
   snmpd_pid=$!
   for _ in $(seq 50); do
