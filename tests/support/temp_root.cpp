@@ -160,4 +160,41 @@ std::string buildPath(const std::string& relative)
     return std::string(dir) + "/" + relative;
 }
 
+namespace {
+
+const char* installedBuild()
+{
+    const char* dir = std::getenv("QV_INSTALLED_BUILD");
+    return dir != nullptr && *dir != '\0' ? dir : nullptr;
+}
+
+// Installed programs find the suite's libraries beside them, but the outside libraries' test
+// stand-ins stay in the release build; every child of a test inherits where they are. Set once
+// while the test program loads, before it starts any thread.
+[[maybe_unused]] const bool outsideLibrariesReachable = [] {
+    const char* release = installedBuild();
+    if (release == nullptr) return false;
+    std::string path = std::string(release) + "/outside-lib";
+    if (const char* old = std::getenv("LD_LIBRARY_PATH"); old != nullptr && *old != '\0')
+        path += std::string(":") + old;
+    setenv("LD_LIBRARY_PATH", path.c_str(), 1);
+    return true;
+}();
+
+} // namespace
+
+std::string installedPath(const std::string& relative)
+{
+    const char* release = installedBuild();
+    if (release == nullptr) return buildPath(relative);
+    const std::string stage = std::string(release) + "/stage/usr/qvserver/";
+    const std::string name = relative.substr(relative.find_last_of('/') + 1);
+    if (name.rfind("lib", 0) == 0 && name.find(".so") == std::string::npos) return stage + "lib";
+    for (const char* folder : {"bin/", "lib/"}) {
+        const std::string path = stage + folder + name;
+        if (access(path.c_str(), F_OK) == 0) return path;
+    }
+    throw std::runtime_error(relative + " is not installed below " + stage);
+}
+
 } // namespace qv::test

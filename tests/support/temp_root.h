@@ -60,4 +60,11 @@ ProgramResult runProgram(const std::string& path, const std::vector<std::string>
 // Absolute path of a file in the CMake build tree (QV_BUILD_DIR, set by CTest).
 std::string buildPath(const std::string& relative);
 
+// A program, library or library folder that `cmake --install` ships, named by its place in the
+// build tree ("inventory/qvhostagent/qvhostagent", "mgmtctl/libqvbmc"). When QV_INSTALLED_BUILD
+// names a release build whose `stage/` holds what `cmake --install` laid out there (the test
+// command makes one), the installed file is used, so process-level tests run what ships; a file
+// the stage lacks is an error. Without QV_INSTALLED_BUILD it is the file in this build tree.
+std::string installedPath(const std::string& relative);
+
 } // namespace qv::test

@@ -28,7 +28,7 @@ bool startControllerWithCacheService(qv::test::ChildProcess& sim, qv::test::Chil
     for (const auto& satellite : objects["bmc"]["satellites"])
         if (satellite.value("ipmiVersion", "") == "0.9") scenario["bmc"]["satellites"].push_back(satellite);
     if (!qv::test::startEmptyLogSimulator(sim, root, scenario)) return false;
-    cache.start(qv::test::buildPath("mgmtctl/qvbmccached/qvbmccached"), {},
+    cache.start(qv::test::installedPath("mgmtctl/qvbmccached/qvbmccached"), {},
                 {{"QV_FOREGROUND", "1"}, {"QV_LOG_FILE", root.path() + "/qv.log"}});
     return qv::test::eventually([&] { return root.exists("/var/qvserver/pipe.in"); });
 }

@@ -79,7 +79,7 @@ protected:
         simulator = new qv::test::ChildProcess;
         if (!qv::test::startSimulator(*simulator, *root, qv::test::defaultScenario())) return;
         service = new qv::test::ChildProcess;
-        service->start(qv::test::buildPath("health/qvclimated/qvclimated"), {},
+        service->start(qv::test::installedPath("health/qvclimated/qvclimated"), {},
                        {{"QV_FOREGROUND", "1"}, {"QV_LOG_FILE", root->at("/qvclimated.log")}},
                        root->at("/qvclimated.out"));   // its threshold check messages
         // Building the controller's system object probes the IPMB: allow for a slow machine.
@@ -88,7 +88,7 @@ protected:
             return;
         snmpd = new qv::e2e::PrivateSnmpd(
             root->path() + "/snmpd",
-            {{kSubtree, qv::test::buildPath("health/qvclimateagent/qvclimateagent")}});
+            {{kSubtree, qv::test::installedPath("health/qvclimateagent/qvclimateagent")}});
     }
     static void TearDownTestSuite()
     {

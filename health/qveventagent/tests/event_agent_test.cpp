@@ -56,7 +56,7 @@ protected:
             r.eventData1 = 0x02;
             ASSERT_EQ(QVEL_WriteEvent(&r, nullptr), 0);
         }
-        service_.start(qv::test::buildPath("health/qveventcached/qveventcached"), {}, {{"QV_FOREGROUND", "1"}});
+        service_.start(qv::test::installedPath("health/qveventcached/qveventcached"), {}, {{"QV_FOREGROUND", "1"}});
         ASSERT_TRUE(qv::test::eventually([&] {
             struct stat st{};
             return ::stat(root_.at("/var/qvserver/qveventcached.socket").c_str(), &st) == 0;
@@ -70,7 +70,7 @@ protected:
     // The agent's three output lines joined by '|', or its failure.
     std::string agent(std::vector<std::string> args)
     {
-        const auto r = qv::test::runProgram(qv::test::buildPath("health/qveventagent/qveventagent"), args, {});
+        const auto r = qv::test::runProgram(qv::test::installedPath("health/qveventagent/qveventagent"), args, {});
         std::string out = r.out;
         std::replace(out.begin(), out.end(), '\n', '|');
         return r.exitCode == 0 ? out : "exit " + std::to_string(r.exitCode) + ": " + out;
@@ -123,7 +123,7 @@ TEST_F(EventAgent, WalkAndEraseThroughSnmpd)
     if (::access("/usr/sbin/snmpd", X_OK) != 0) GTEST_SKIP() << "snmpd is not installed";
     qv::test::ScopedEnv mibs("MIBS", "");
     qv::e2e::PrivateSnmpd snmpd(root_.path() + "/snmpd",
-                                {{E, qv::test::buildPath("health/qveventagent/qveventagent")}});
+                                {{E, qv::test::installedPath("health/qveventagent/qveventagent")}});
     const std::string walk = snmpd.walk(E).out;
     std::vector<std::string> oids;
     for (size_t at = 0; at < walk.size();) {

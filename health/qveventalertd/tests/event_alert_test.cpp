@@ -72,7 +72,7 @@ protected:
 
     void startDaemon(const std::string& periodMs = "100")
     {
-        daemon_.start(qv::test::buildPath("health/qveventalertd/qveventalertd"), {},
+        daemon_.start(qv::test::installedPath("health/qveventalertd/qveventalertd"), {},
                       {{"QV_FOREGROUND", "1"}, {"QV_EVENTALERTD_PERIOD_MS", periodMs}});
     }
     void write(uint8_t offset, uint8_t sensorNumber = 7, const char* add = "", uint8_t data2 = 0)
@@ -243,7 +243,7 @@ TEST(EventAlertDaemonStart, UnsupportedModelIsRefused)
 {
     qv::test::TempRoot root;
     const qv::test::ProgramResult r = qv::test::runProgram(
-        qv::test::buildPath("health/qveventalertd/qveventalertd"), {}, {{"QV_FOREGROUND", "1"}});
+        qv::test::installedPath("health/qveventalertd/qveventalertd"), {}, {{"QV_FOREGROUND", "1"}});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "This system is not an QV system.\n");
 }

@@ -145,7 +145,7 @@ TEST_F(EventCache, EmptyMissingAndDamagedLogs)
 TEST_F(EventCache, ServiceAnswersOnlyWhatItIsAskedAndStopsCleanly)
 {
     ChildProcess service;
-    service.start(qv::test::buildPath("health/qveventcached/qveventcached"), {}, {{"QV_FOREGROUND", "1"}});
+    service.start(qv::test::installedPath("health/qveventcached/qveventcached"), {}, {{"QV_FOREGROUND", "1"}});
     const std::string socketPath = root_.at(kEventCacheSocketPath);
     ASSERT_TRUE(qv::test::eventually([&] { struct stat st{}; return ::stat(socketPath.c_str(), &st) == 0; },
                                      std::chrono::seconds(20)));

@@ -63,7 +63,7 @@ protected:
     }
     qv::test::ProgramResult agent(const std::vector<std::string>& args)
     {
-        return qv::test::runProgram(qv::test::buildPath("health/qvlogparseagent/qvlogparseagent"), args);
+        return qv::test::runProgram(qv::test::installedPath("health/qvlogparseagent/qvlogparseagent"), args);
     }
     std::string log() { return root_.exists("/log") ? root_.readFile("/log") : ""; }
 
@@ -114,7 +114,7 @@ TEST_F(LogParseAgent, WalksAndTheCriterionSetThroughSnmpd)
     if (::access("/usr/sbin/snmpd", X_OK) != 0) GTEST_SKIP() << "snmpd is not installed";
     qv::test::ScopedEnv mibs("MIBS", "");
     qv::e2e::PrivateSnmpd snmpd(root_.path() + "/snmpd",
-                                {{P, qv::test::buildPath("health/qvlogparseagent/qvlogparseagent")}});
+                                {{P, qv::test::installedPath("health/qvlogparseagent/qvlogparseagent")}});
 
     // The memory records: the whole table, every field of every row as the soft log holds it,
     // and the severities of their descriptions.

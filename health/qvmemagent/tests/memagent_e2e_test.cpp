@@ -31,7 +31,7 @@ const std::string M = ".1.3.6.1.4.1.93071.2.23.21";
 constexpr char kRefreshKey[] = "SOFTWARE\\Quorvane\\Trivoke\\qvmemagent\\CurrentVersion=DIMMSleepSecs";
 constexpr char kVersionKey[] = "SOFTWARE\\Quorvane\\Trivoke=Version";
 
-std::string agentProgram() { return qv::test::buildPath("health/qvmemagent/qvmemagent"); }
+std::string agentProgram() { return qv::test::installedPath("health/qvmemagent/qvmemagent"); }
 
 struct DmiModule {
     std::string socket;
@@ -125,7 +125,7 @@ protected:
     }
     void startMemd()
     {
-        memd_.start(qv::test::buildPath("health/qvmemd/qvmemd"), {}, {{"QV_FOREGROUND", "1"}});
+        memd_.start(qv::test::installedPath("health/qvmemd/qvmemd"), {}, {{"QV_FOREGROUND", "1"}});
         ASSERT_TRUE(qv::test::eventually([&] { return askMemd(MEMD_OVERALL_SEVERITY, 0).has_value(); }, 20s));
     }
     void startSnmpd() { snmpd_ = std::make_unique<qv::e2e::PrivateSnmpd>(root_.path() + "/snmpd", std::vector<qv::e2e::PassLine>{{M, agentCopy_}}); }
@@ -212,7 +212,7 @@ TEST_F(MemAgentE2E, PredictiveEventRoadAcrossProcesses)
         r.eventData3 = 2;      // module 2
         ASSERT_EQ(QVEL_WriteEvent(&r, nullptr), 0) << i;
     }
-    prefaild_.start(qv::test::buildPath("health/qvprefaild/qvprefaild"), {},
+    prefaild_.start(qv::test::installedPath("health/qvprefaild/qvprefaild"), {},
                     {{"QV_FOREGROUND", "1"}, {"QV_PREFAILD_PERIOD_MS", "100"}});
     startMemd();
     ASSERT_TRUE(qv::test::eventually([] { return askMemd(MEMD_PREDICTIVE, 2) == 1; }, 30s))

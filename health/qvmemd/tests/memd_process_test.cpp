@@ -19,7 +19,7 @@ class MemdProcess : public ::testing::Test, protected qv::test::BiosImageTest {
 protected:
     void SetUp() override { ASSERT_TRUE(qv::test::storeModelCode(80)); }
 
-    std::string program() const { return qv::test::buildPath("health/qvmemd/qvmemd"); }
+    std::string program() const { return qv::test::installedPath("health/qvmemd/qvmemd"); }
 
     // Sends a raw datagram; the reply, or nothing within a short wait.
     std::optional<int32_t> ask(const void* bytes, int length) {

@@ -62,7 +62,7 @@ protected:
                         "#!/bin/sh\nroot=\"$(dirname \"$0\")/..\"\necho \"$*\" >> \"$root/shutdown.calls\"\n");
         ::chmod(root_.at(kShutdownCommand).c_str(), 0755);
         std::this_thread::sleep_for(std::chrono::milliseconds(1100));   // later records get a later second
-        service_.start(qv::test::buildPath("health/qvshutdownd/qvshutdownd"), {},
+        service_.start(qv::test::installedPath("health/qvshutdownd/qvshutdownd"), {},
                        {{"QV_FOREGROUND", "1"}, {kShutdownSecondMsEnv, "50"}});
     }
     void TearDown() override

@@ -80,10 +80,10 @@ TEST_F(TrapRoad, AVersion1TrapBecomesAnEventAndLeavesAgainAsATrap)
     root_.writeFile("/usr/qvserver/etc/qvtraps.cfg", "127.0.0.1 public " + std::to_string(outPort) + "\n");
     // The SNMP library keeps its session until the process ends, and once it is unloaded the
     // leak checker cannot name it to tell it apart: leaks are checked in the unit tests instead.
-    traplog_.start(qv::test::buildPath("health/qvtraplogd/qvtraplogd"), {},
+    traplog_.start(qv::test::installedPath("health/qvtraplogd/qvtraplogd"), {},
                    {{"QV_FOREGROUND", "1"}, {"QV_TRAPLOGD_ADDRESS", "udp:127.0.0.1:" + std::to_string(inPort_)},
                     {"ASAN_OPTIONS", "detect_leaks=0"}});
-    alert_.start(qv::test::buildPath("health/qveventalertd/qveventalertd"), {},
+    alert_.start(qv::test::installedPath("health/qveventalertd/qveventalertd"), {},
                  {{"QV_FOREGROUND", "1"}, {"QV_EVENTALERTD_PERIOD_MS", "100"}});
     // The service is up once it answers with a log line for a trap it accepts.
     sendTrap("/ignored", "2c");

@@ -77,7 +77,7 @@ TEST(AlertCfgInPidNamespace, AddAndRemoveRewriteTheFileAndSignalBothDaemons)
     {
         qv::e2e::PrivateSnmpd snmpd(root.path() + "/snmpd",
                                     {{".1.3.6.1.4.1.93071.2.23.13",
-                                      qv::test::buildPath("inventory/qvalertcfgagent/qvalertcfgagent")}});
+                                      qv::test::installedPath("inventory/qvalertcfgagent/qvalertcfgagent")}});
         EXPECT_EQ(snmpd.set(kAdd, "s", "nms1").exitCode, 0);
         EXPECT_EQ(root.readFile("/usr/qvserver/etc/qvtraps.cfg"), "# managers\n\nnms0 public 1162\nnms1 mantle 162\n");
         EXPECT_EQ(hups(root, "qveventalertd", 1), 1u);

@@ -105,7 +105,7 @@ protected:
     }
     qv::test::ProgramResult agent(const std::vector<std::string>& args)
     {
-        return qv::test::runProgram(qv::test::buildPath("inventory/qvalertcfgagent/qvalertcfgagent"), args);
+        return qv::test::runProgram(qv::test::installedPath("inventory/qvalertcfgagent/qvalertcfgagent"), args);
     }
     qv::test::ProgramResult set(const char* object, const std::string& host)
     {

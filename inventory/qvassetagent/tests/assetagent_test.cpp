@@ -22,7 +22,7 @@ constexpr char kRoot[] = ".1.3.6.1.4.1.93071.2.36.1.1";
 constexpr char kIni[] = "/usr/qvserver/etc/qvassetagent.ini";
 constexpr char kPhoneKey[] = "SYSTEM\\CurrentControlSet\\Services\\SNMP\\Parameters\\RFC1156Agent=sysPhone";
 
-std::string agent() { return qv::test::buildPath("inventory/qvassetagent/qvassetagent"); }
+std::string agent() { return qv::test::installedPath("inventory/qvassetagent/qvassetagent"); }
 std::string oid(const std::string& suffix) { return kRoot + suffix; }
 
 class AssetAgent : public ::testing::Test {
@@ -127,7 +127,7 @@ TEST_F(AssetAgent, WalkThroughSnmpdBesideTheDeviceAgent)
     if (access("/usr/sbin/snmpd", X_OK) != 0) GTEST_SKIP() << "needs snmpd";
     qv::e2e::PrivateSnmpd snmpd(root.path() + "/snmpd",
                                 {{kRoot, agent()},
-                                 {oid(".5"), qv::test::buildPath("inventory/qvdeviceagent/qvdeviceagent")}});
+                                 {oid(".5"), qv::test::installedPath("inventory/qvdeviceagent/qvdeviceagent")}});
     const auto walk = snmpd.walk(kRoot);
     EXPECT_EQ(walk.out.find(oid(".1.1.0") + " = STRING: \"http://host/\"\n" + oid(".2.1.0")), 0u) << walk.out;
     EXPECT_NE(walk.out.find(oid(".3.1.1.7.2") + " = STRING: \"10.0.0.2\"\n" + oid(".4.1.0") + " = \"\"\n" +

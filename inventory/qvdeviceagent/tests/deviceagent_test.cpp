@@ -22,7 +22,7 @@ constexpr char kTable[] = ".1.3.6.1.4.1.93071.2.36.1.1.5.1.1";
 constexpr char kLocationKey[] = "SYSTEM\\CurrentControlSet\\Services\\SNMP\\Parameters\\RFC1156Agent=sysLocation";
 constexpr char kSerialKey[] = "SOFTWARE\\Quorvane\\Trivoke=Serial No";
 
-std::string agent() { return qv::test::buildPath("inventory/qvdeviceagent/qvdeviceagent"); }
+std::string agent() { return qv::test::installedPath("inventory/qvdeviceagent/qvdeviceagent"); }
 
 class DeviceAgent : public ::testing::Test {
 protected:

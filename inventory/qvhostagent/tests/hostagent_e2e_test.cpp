@@ -43,7 +43,7 @@ protected:
         controller = new qv::sim::ControllerSimulator;
         controller->start();
         snmpd = new qv::e2e::PrivateSnmpd(root->path() + "/snmpd",
-                                          {{kRoot, qv::test::buildPath("inventory/qvhostagent/qvhostagent")}});
+                                          {{kRoot, qv::test::installedPath("inventory/qvhostagent/qvhostagent")}});
     }
     static void TearDownTestSuite()
     {

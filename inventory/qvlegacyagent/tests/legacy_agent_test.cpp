@@ -14,7 +14,7 @@ constexpr char kInside[] = "QV_LEGACY_IN_UTSNS";
 
 qv::test::ProgramResult agent(const std::vector<std::string>& args)
 {
-    return qv::test::runProgram(qv::test::buildPath("inventory/qvlegacyagent/qvlegacyagent"), args);
+    return qv::test::runProgram(qv::test::installedPath("inventory/qvlegacyagent/qvlegacyagent"), args);
 }
 
 TEST(LegacyAgent, DefaultsWithoutRegistryValues)

@@ -43,7 +43,7 @@ protected:
     // The agent's answer to one request: instance and value line, empty when it has none.
     std::pair<std::string, std::string> ask(const char* op, const std::string& oid)
     {
-        const auto r = qv::test::runProgram(qv::test::buildPath("inventory/qvslotagent/qvslotagent"), {op, oid});
+        const auto r = qv::test::runProgram(qv::test::installedPath("inventory/qvslotagent/qvslotagent"), {op, oid});
         std::istringstream lines(r.out);
         std::string instance, type, value;
         if (r.exitCode != 0 || !std::getline(lines, instance) || !std::getline(lines, type) ||

@@ -96,7 +96,7 @@ protected:
     }
     qv::test::ProgramResult agent(const char* op, const std::string& oid)
     {
-        return qv::test::runProgram(qv::test::buildPath("inventory/qvslotagent/qvslotagent"), {op, oid});
+        return qv::test::runProgram(qv::test::installedPath("inventory/qvslotagent/qvslotagent"), {op, oid});
     }
     // The value line of a GET, empty when there is no such instance.
     std::string get(const std::string& oid)

@@ -60,7 +60,7 @@ protected:
     }
     int runTool()
     {
-        return qv::test::runProgram(qv::test::buildPath("inventory/qvslotcollect/qvslotcollect"), {}).exitCode;
+        return qv::test::runProgram(qv::test::installedPath("inventory/qvslotcollect/qvslotcollect"), {}).exitCode;
     }
     qv::test::TempRoot root;
 };

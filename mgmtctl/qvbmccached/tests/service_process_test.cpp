@@ -50,7 +50,7 @@ protected:
         nlohmann::json scenario = defaultScenario();
         scenario["bmc"]["sdr"].push_back(record09());
         ASSERT_TRUE(startSimulator(sim, root, scenario));
-        service.start(buildPath("mgmtctl/qvbmccached/qvbmccached"), {},
+        service.start(installedPath("mgmtctl/qvbmccached/qvbmccached"), {},
                       {{"QV_FOREGROUND", "1"}, {"QV_LOG_FILE", root.path() + "/qv.log"}});
         ASSERT_TRUE(eventually([&] { return root.exists(kIpmiRequestPipe); }));
         // The package scan at start may outlast one client's wait on a loaded machine.
@@ -178,7 +178,7 @@ TEST_F(CacheServiceTest, RepliesOnlyToItsOwnFifos)
 class CacheServiceStartTest : public ::testing::Test {
 protected:
     int run(ChildProcess& service) {
-        service.start(buildPath("mgmtctl/qvbmccached/qvbmccached"), {},
+        service.start(installedPath("mgmtctl/qvbmccached/qvbmccached"), {},
                       {{"QV_LOG_FILE", root.path() + "/qv.log"}}, root.path() + "/out.txt");
         return service.wait(60s);
     }
@@ -207,7 +207,7 @@ TEST_F(CacheServiceStartTest, ThreeFailedSetUpsRemoveTheFifoAndExitZero)
 {
     writeBios(55);   // a supported server whose controller never answers
     ChildProcess service;
-    service.start(buildPath("mgmtctl/qvbmccached/qvbmccached"), {},
+    service.start(installedPath("mgmtctl/qvbmccached/qvbmccached"), {},
                   {{"QV_FOREGROUND", "1"}, {"QV_LOG_FILE", root.path() + "/qv.log"}});
     EXPECT_EQ(service.wait(60s), 0);
     EXPECT_FALSE(root.exists(kIpmiRequestPipe));

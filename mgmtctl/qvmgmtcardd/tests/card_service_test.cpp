@@ -47,7 +47,7 @@ protected:
         }
         ASSERT_TRUE(startSimulator(sim, root, scenario));
         storeModel(55);
-        service.start(buildPath("mgmtctl/qvmgmtcardd/qvmgmtcardd"), {},
+        service.start(installedPath("mgmtctl/qvmgmtcardd/qvmgmtcardd"), {},
                       {{"QV_FOREGROUND", "1"}, {"QV_LOG_FILE", logPath()}, {kPeriodEnv, "300"},
                        {kComponentsLogEnv, callsPath()}, {kComponentsRegisterResultEnv, registerResult}});
     }
@@ -123,7 +123,7 @@ TEST_F(CardServiceTest, IdentificationFailuresExitOne)
         if (c.code)
             storeModel(c.code);
         ChildProcess card;
-        card.start(buildPath("mgmtctl/qvmgmtcardd/qvmgmtcardd"), {},
+        card.start(installedPath("mgmtctl/qvmgmtcardd/qvmgmtcardd"), {},
                    {{"QV_LOG_FILE", logPath()}}, root.path() + "/out.txt");
         EXPECT_EQ(card.wait(30s), 1);
         EXPECT_EQ(readWholeFile(root.path() + "/out.txt"), c.message);

@@ -15,7 +15,7 @@ namespace {
 
 constexpr char kSubtree[] = ".1.3.6.1.4.1.93071.2.23.18";
 
-std::string agent() { return qv::test::buildPath("network/qvlanagent/qvlanagent"); }
+std::string agent() { return qv::test::installedPath("network/qvlanagent/qvlanagent"); }
 
 TEST(LanAgentE2E, WalkOfTheWholeSubtreeIsStrictlyIncreasingAndEndsCleanly)
 {

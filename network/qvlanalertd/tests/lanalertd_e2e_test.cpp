@@ -22,7 +22,7 @@ public:
         if (pid_ == 0) {
             ::setenv("QV_FOREGROUND", "1", 1);
             ::setenv("QV_LANALERTD_SECOND_MS", "200", 1);
-            const std::string program = qv::test::buildPath("network/qvlanalertd/qvlanalertd");
+            const std::string program = qv::test::installedPath("network/qvlanalertd/qvlanalertd");
             ::execl(program.c_str(), "qvlanalertd", nullptr);
             ::_exit(127);
         }
@@ -91,7 +91,7 @@ TEST(LanAlertDaemonE2E, ThresholdsSetOverSnmpRaiseTrapsAndSighupRedirectsThem)
         << nic.settings() << nic.logText();
 
     qv::e2e::PrivateSnmpd snmpd(root.at("/snmpd"),
-                                {{kSubtree, qv::test::buildPath("network/qvlanagent/qvlanagent")}});
+                                {{kSubtree, qv::test::installedPath("network/qvlanagent/qvlanagent")}});
     const std::string txCount = std::string(kSubtree) + ".7.1.6.0";
     const std::string txDelta = std::string(kSubtree) + ".7.1.7.0";
     qv::test::ProgramResult r = snmpd.set(txCount, "i", "10");
@@ -129,7 +129,7 @@ TEST(LanAlertDaemonE2E, UnsupportedModelIsRefusedBeforeAnythingElse)
 {
     qv::test::TempRoot root;
     const qv::test::ProgramResult r =
-        qv::test::runProgram(qv::test::buildPath("network/qvlanalertd/qvlanalertd"), {},
+        qv::test::runProgram(qv::test::installedPath("network/qvlanalertd/qvlanalertd"), {},
                              {{"QV_FOREGROUND", "1"}});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "This system is not an QV system.\n");

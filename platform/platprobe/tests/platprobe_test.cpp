@@ -23,7 +23,7 @@ class PlatprobeTest : public ::testing::Test {
 protected:
     ProgramResult run(const std::vector<std::string>& args)
     {
-        return runProgram(buildPath("platform/platprobe/platprobe"), args);
+        return runProgram(installedPath("platform/platprobe/platprobe"), args);
     }
     uint32_t stored(const char* key)
     {

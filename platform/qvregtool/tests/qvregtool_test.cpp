@@ -20,7 +20,7 @@ protected:
     void storeModel(uint32_t code) { ASSERT_EQ(SetRegData(kRegKeySpuNum, &code, sizeof code), 0u); }
     ProgramResult run(const std::vector<std::string>& args)
     {
-        return runProgram(buildPath("platform/qvregtool/qvregtool"), args);
+        return runProgram(installedPath("platform/qvregtool/qvregtool"), args);
     }
 
     TempRoot root;

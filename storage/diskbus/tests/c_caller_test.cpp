@@ -18,7 +18,7 @@ protected:
     }
     qv::test::ProgramResult inventory(const std::string& rounds) {
         return qv::test::runProgram(qv::test::buildPath("storage/diskbus/qvdiskbus_inventory"),
-                                    {qv::test::buildPath("storage/diskbus/libqvdiskbus.so"), rounds});
+                                    {qv::test::installedPath("storage/diskbus/libqvdiskbus.so"), rounds});
     }
 
     qv::test::TempRoot root;

@@ -93,14 +93,14 @@ protected:
         ASSERT_TRUE(storeSupportedModelCode());
         root_.writeFile("/var/qvsim/uname", "2.4.20\n");
         ASSERT_TRUE(qv::test::startSimulator(simulator_, root_, qv::test::defaultScenario()));
-        service_.start(qv::test::buildPath("storage/qvbayd/qvbayd"), {},
+        service_.start(qv::test::installedPath("storage/qvbayd/qvbayd"), {},
                        {{"QV_FOREGROUND", "1"}, {"QV_LOG_FILE", root_.at("/qvbayd.log")},
                         {kDiskctlJournalEnv, root_.at("/journal")}, {kDiskctlControlEnv, root_.at("/control")},
                         {kFirmwareConnectTimeoutEnv, "2"}, {kFirmwareLowSpeedTimeEnv, "1"}});
         ASSERT_TRUE(qv::test::eventually([this] { return root_.exists(kCageSocketPath); })) << serviceLog();
         snmpd_ = std::make_unique<qv::e2e::PrivateSnmpd>(
             root_.at("/snmpd"),
-            std::vector<qv::e2e::PassLine>{{kSubtree, qv::test::buildPath("storage/qvbayagent/qvbayagent")}});
+            std::vector<qv::e2e::PassLine>{{kSubtree, qv::test::installedPath("storage/qvbayagent/qvbayagent")}});
     }
     void TearDown() override
     {

@@ -21,7 +21,7 @@ protected:
     }
     static qv::test::ProgramResult agent(const std::vector<std::string>& args)
     {
-        return qv::test::runProgram(qv::test::buildPath("storage/qvbayagent/qvbayagent"), args);
+        return qv::test::runProgram(qv::test::installedPath("storage/qvbayagent/qvbayagent"), args);
     }
     static std::string out(const std::vector<std::string>& args) { return agent(args).out; }
     static std::string answer(const std::string& oid, const char* type, const std::string& value)

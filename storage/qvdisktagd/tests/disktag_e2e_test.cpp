@@ -67,14 +67,14 @@ protected:
         qv::sim::scsi::SetDriveClock([this] { return driveClock_.load(); });
         simulator_.loadScenario({{"scsi", scsiScenario()}});
         simulator_.start();
-        service_.start(qv::test::buildPath("storage/qvdisktagd/qvdisktagd"), {},
+        service_.start(qv::test::installedPath("storage/qvdisktagd/qvdisktagd"), {},
                        {{"QV_FOREGROUND", "1"}, {"QV_LOG_FILE", root_.at("/qvdisktagd.log")},
                         {"QV_SELFTEST_WAIT_DIVISOR", "100"}});
         ASSERT_TRUE(qv::test::eventually([this] { return root_.exists("/var/qvserver/qvdisktagd.socket"); }))
             << serviceLog();
         snmpd_ = std::make_unique<qv::e2e::PrivateSnmpd>(
             root_.at("/snmpd"),
-            std::vector<qv::e2e::PassLine>{{kSubtree, qv::test::buildPath("storage/qvdisktagagent/qvdisktagagent")}});
+            std::vector<qv::e2e::PassLine>{{kSubtree, qv::test::installedPath("storage/qvdisktagagent/qvdisktagagent")}});
     }
     void TearDown() override
     {

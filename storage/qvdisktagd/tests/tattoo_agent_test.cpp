@@ -16,7 +16,7 @@ protected:
     }
     static qv::test::ProgramResult agent(const std::vector<std::string>& args)
     {
-        return qv::test::runProgram(qv::test::buildPath("storage/qvdisktagagent/qvdisktagagent"), args);
+        return qv::test::runProgram(qv::test::installedPath("storage/qvdisktagagent/qvdisktagagent"), args);
     }
     static std::string answer(const std::string& oid, const char* type, const std::string& value)
     {
@@ -73,7 +73,7 @@ TEST(TattooAgentAloneTest, WithoutTheService)
     ASSERT_TRUE(storeSupportedModelCode());
     const std::string p = P;
     const auto run = [](const std::vector<std::string>& args) {
-        return qv::test::runProgram(qv::test::buildPath("storage/qvdisktagagent/qvdisktagagent"), args);
+        return qv::test::runProgram(qv::test::installedPath("storage/qvdisktagagent/qvdisktagagent"), args);
     };
     EXPECT_EQ(run({"-g", p + ".3.1.0"}).out, p + ".3.1.0\ninteger\n0\n");
     EXPECT_EQ(run({"-n", p + ".3.1.0"}).out, p + ".4.1.0\ninteger\n0\n") << "no drive rows";

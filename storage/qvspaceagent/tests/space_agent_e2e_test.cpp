@@ -36,7 +36,7 @@ TEST(SpaceAgentE2E, WalkSetAndClearHistory)
     qv::test::ScopedEnv noMibs("MIBS", "");
     qv::test::ScopedEnv utc("TZ", "UTC");
     qv::e2e::PrivateSnmpd snmpd(v.root.at("/snmpd"),
-                                {{kBase, qv::test::buildPath("storage/qvspaceagent/qvspaceagent")}});
+                                {{kBase, qv::test::installedPath("storage/qvspaceagent/qvspaceagent")}});
 
     qv::test::ProgramResult r = snmpd.walk(kBase);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;

@@ -21,7 +21,7 @@ const std::string kBase = ".1.3.6.1.4.1.93071.2.23.15";
 
 ProgramResult agent(const std::vector<std::string>& args)
 {
-    return qv::test::runProgram(qv::test::buildPath("storage/qvspaceagent/qvspaceagent"), args,
+    return qv::test::runProgram(qv::test::installedPath("storage/qvspaceagent/qvspaceagent"), args,
                                 {{"TZ", "UTC"}});
 }
 

@@ -151,7 +151,7 @@ TEST(SpaceAlertProcess, AgentRequestsDuringPassesSeeWholeStates)
     VolcapRoot v;
     for (const char* volume : {"/", "/home"}) ASSERT_EQ(WriteCFGSampleTime(volume, 0), 0);
     Daemon d(v, "20");
-    const std::string agent = qv::test::buildPath("storage/qvspaceagent/qvspaceagent");
+    const std::string agent = qv::test::installedPath("storage/qvspaceagent/qvspaceagent");
     const std::string samples = ".1.3.6.1.4.1.93071.2.23.15.3.2.1.13.1";
     int last = 0;
     for (int i = 0; i < 8; ++i) {

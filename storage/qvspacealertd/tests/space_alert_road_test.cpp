@@ -47,12 +47,12 @@ TEST(SpaceAlertRoad, WarningReachesTheSelTheSoftLogAndATrapReceiver)
     qv::test::makeDirectories(v.root.at("/usr/bin"));
     ASSERT_EQ(::symlink("/usr/bin/snmptrap", v.root.at("/usr/bin/snmptrap").c_str()), 0);
     ChildProcess alert;
-    alert.start(qv::test::buildPath("health/qveventalertd/qveventalertd"), {},
+    alert.start(qv::test::installedPath("health/qveventalertd/qveventalertd"), {},
                 {{"QV_FOREGROUND", "1"}, {"QV_EVENTALERTD_PERIOD_MS", "100"}});
 
     v.setRootPercent(91);   // past the default warning threshold of 85
     ChildProcess space;
-    space.start(qv::test::buildPath("storage/qvspacealertd/qvspacealertd"), {},
+    space.start(qv::test::installedPath("storage/qvspacealertd/qvspacealertd"), {},
                 {{"QV_FOREGROUND", "1"}, {"QV_SPACEALERTD_PAUSE_MS", "100"}});
     ASSERT_TRUE(receiver.waitFor("passed its warning threshold", 20000)) << receiver.output() << v.log();
     EXPECT_EQ(space.stop(), 0);

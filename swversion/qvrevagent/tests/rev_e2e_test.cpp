@@ -56,7 +56,7 @@ protected:
         root.writeFile(swfiles::kBiosFile, "[BIOSInfo]\nCount=1\n0=System BIOS,1,1.00.07,System BIOS\n");
         snmpd = std::make_unique<qv::e2e::PrivateSnmpd>(
             root.path() + "/snmpd",
-            std::vector<qv::e2e::PassLine>{{kRev, qv::test::buildPath("swversion/qvrevagent/qvrevagent")}});
+            std::vector<qv::e2e::PassLine>{{kRev, qv::test::installedPath("swversion/qvrevagent/qvrevagent")}});
     }
     void TearDown() override
     {
@@ -132,7 +132,7 @@ TEST_F(RevAgentE2E, ManualPollReachesTheRunningServiceAndShowsTheChange)
 {
     qv::test::ScopedEnv foreground("QV_FOREGROUND", "1");
     qv::test::ScopedEnv pause("QV_REVSCAND_PAUSE_MS", "20");
-    const pid_t service = spawn(qv::test::buildPath("swversion/qvrevscand/qvrevscand"), "qvrevscand");
+    const pid_t service = spawn(qv::test::installedPath("swversion/qvrevscand/qvrevscand"), "qvrevscand");
     ASSERT_TRUE(waitFor([&] { return root.exists(swfiles::kBaselineFile); }));
     ASSERT_TRUE(waitFor([&] { return root.readFile(swfiles::kConfigFile).find(
                                          "PID=" + std::to_string(service)) != std::string::npos; }));

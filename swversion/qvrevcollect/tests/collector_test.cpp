@@ -15,7 +15,7 @@
 
 namespace {
 
-using qv::test::buildPath;
+using qv::test::installedPath;
 
 constexpr char kBiosFile[] = "/usr/qvserver/etc/qvswabios.dat";
 constexpr char kHistoryFile[] = "/usr/qvserver/etc/qvswarh.log";
@@ -34,8 +34,8 @@ protected:
     qv::test::ProgramResult collect(bool withControllerLibrary = true)
     {
         std::map<std::string, std::string> env{{"QV_FOREGROUND", "1"}};
-        if (withControllerLibrary) env["LD_LIBRARY_PATH"] = buildPath("mgmtctl/libqvbmc");
-        return qv::test::runProgram(buildPath("swversion/qvrevcollect/qvrevcollect"), {}, env);
+        if (withControllerLibrary) env["LD_LIBRARY_PATH"] = installedPath("mgmtctl/libqvbmc");
+        return qv::test::runProgram(installedPath("swversion/qvrevcollect/qvrevcollect"), {}, env);
     }
 
     std::string value(const char* file, const char* section, const std::string& key)

@@ -66,7 +66,7 @@ protected:
     {
         service = ::fork();
         if (service == 0) {
-            const std::string program = qv::test::buildPath("swversion/qvrevscand/qvrevscand");
+            const std::string program = qv::test::installedPath("swversion/qvrevscand/qvrevscand");
             ::execl(program.c_str(), "qvrevscand", static_cast<char*>(nullptr));
             ::_exit(127);
         }
@@ -117,7 +117,7 @@ TEST_F(ScanServiceTest, UnsupportedModelIsRefused)
 {
     ASSERT_TRUE(qv::test::storeModelCode(1));
     const qv::test::ProgramResult r =
-        qv::test::runProgram(qv::test::buildPath("swversion/qvrevscand/qvrevscand"), {});
+        qv::test::runProgram(qv::test::installedPath("swversion/qvrevscand/qvrevscand"), {});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "This system is not a supported QV Velkarn.\n");
     EXPECT_FALSE(root.exists(swfiles::kConfigFile));

@@ -82,7 +82,7 @@ TEST(AgentListE2E, ListsSnmpdAndInstalledAgentsThroughTheRealDaemon)
     root.writeFile("/proc/sys/kernel/osrelease", "6.1.0\n");
     auto snmpd = std::make_unique<qv::e2e::PrivateSnmpd>(
         root.path() + "/snmpd",
-        std::vector<qv::e2e::PassLine>{{kRev, qv::test::buildPath("swversion/qvrevagent/qvrevagent")}},
+        std::vector<qv::e2e::PassLine>{{kRev, qv::test::installedPath("swversion/qvrevagent/qvrevagent")}},
         qv::e2e::SnmpdEndpoint{161, "mantle"});
     const auto states = tableStates(*snmpd);
     ASSERT_TRUE(states.count("qvclimateagent")) << ::testing::PrintToString(states);

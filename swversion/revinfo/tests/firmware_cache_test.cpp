@@ -55,7 +55,7 @@ TEST(FirmwareFromCacheService, ControllerPackagesUnderBothVersionBytes)
         ChildProcess sim;
         ChildProcess service;
         ASSERT_TRUE(startSimulator(sim, root, scenarioWithCage(c.ipmiVersion)));
-        service.start(buildPath("mgmtctl/qvbmccached/qvbmccached"), {},
+        service.start(installedPath("mgmtctl/qvbmccached/qvbmccached"), {},
                       {{"QV_FOREGROUND", "1"}, {"QV_LOG_FILE", root.path() + "/qv.log"}});
         IpmiInfoType system {};
         ASSERT_TRUE(eventually([&] {

@@ -18,7 +18,7 @@
 
 namespace {
 
-using qv::test::buildPath;
+using qv::test::installedPath;
 using TextGetter = int (*)(unsigned, char*, unsigned);
 
 class RevInfoHostTest : public ::testing::Test {
@@ -51,7 +51,7 @@ protected:
 
 TEST_F(RevInfoHostTest, ExportsExactlyTheInterface)
 {
-    const auto result = qv::test::runProgram("/usr/bin/nm", {"-D", "--defined-only", buildPath("swversion/revinfo/libqvrevinfo.so")});
+    const auto result = qv::test::runProgram("/usr/bin/nm", {"-D", "--defined-only", installedPath("swversion/revinfo/libqvrevinfo.so")});
     std::set<std::string> exported;
     std::istringstream lines(result.out);
     for (std::string line; std::getline(lines, line);) {

@@ -23,7 +23,7 @@ protected:
     }
     static qv::test::ProgramResult agent(std::vector<std::string> args)
     {
-        return qv::test::runProgram(qv::test::buildPath("health/restart/qvrestartagent/qvrestartagent"), args,
+        return qv::test::runProgram(qv::test::installedPath("health/restart/qvrestartagent/qvrestartagent"), args,
                                     {{"QV_ASR_REPLY_MS", "300"}});
     }
 };

@@ -32,12 +32,12 @@ protected:
         ASSERT_EQ(AsrGetAllParamsFromRegistry(&hw, &poll, &action, &maxCount, &curCount), 1);
         ASSERT_EQ(AsrSetSWpollTime(1, 600, 0), 1);
         sim.start();
-        service.start(qv::test::buildPath("health/restart/qvrestartd/qvrestartd"), {},
+        service.start(qv::test::installedPath("health/restart/qvrestartd/qvrestartd"), {},
                       {{"QV_FOREGROUND", "1"}, {"QV_LOG_FILE", root.at("/qvrestartd.log")}});
         ASSERT_TRUE(qv::test::eventually([this] { return root.exists(kKickTimerSocketPath); }));
         snmpd = std::make_unique<qv::e2e::PrivateSnmpd>(
             root.path() + "/snmpd",
-            std::vector<qv::e2e::PassLine>{{kSubtree, qv::test::buildPath("health/restart/qvrestartagent/qvrestartagent")}});
+            std::vector<qv::e2e::PassLine>{{kSubtree, qv::test::installedPath("health/restart/qvrestartagent/qvrestartagent")}});
     }
     void TearDown() override
     {
@@ -100,7 +100,7 @@ TEST_F(RestartRoadE2E, HardwareTimeoutSetReachesRegistryAndServiceOrNeither)
 
 TEST_F(RestartRoadE2E, TwoAgentsSettingAtOnceLeaveRegistryAndServiceAlike)
 {
-    const std::string agent = qv::test::buildPath("health/restart/qvrestartagent/qvrestartagent");
+    const std::string agent = qv::test::installedPath("health/restart/qvrestartagent/qvrestartagent");
     auto setTo = [&](const char* value) {
         return std::async(std::launch::async, [=] {
             return qv::test::runProgram(agent, {"-s", kHWTimeout, "integer", value});

@@ -136,7 +136,7 @@ TEST_F(RestartCtlTest, ChangesNeverReachTheRunningService)
 TEST(RestartCtlProgram, RunsAsAConsoleTool)
 {
     qv::test::TempRoot root;
-    const auto r = qv::test::runProgram(qv::test::buildPath("health/restart/qvrestartctl/qvrestartctl"), {"/z"});
+    const auto r = qv::test::runProgram(qv::test::installedPath("health/restart/qvrestartctl/qvrestartctl"), {"/z"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, kBanner + kOptions);
 }

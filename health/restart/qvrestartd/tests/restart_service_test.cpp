@@ -61,7 +61,7 @@ protected:
     }
     void startService()
     {
-        service.start(qv::test::buildPath("health/restart/qvrestartd/qvrestartd"), {},
+        service.start(qv::test::installedPath("health/restart/qvrestartd/qvrestartd"), {},
                       {{"QV_FOREGROUND", "1"}, {"QV_LOG_FILE", root.at("/qvrestartd.log")}},
                       root.at("/qvrestartd.out"));
     }
