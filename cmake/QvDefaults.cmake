@@ -6,15 +6,38 @@ if(QV_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# A shared library with a C interface that pass agents load: without sanitizers it carries its own
-# hidden copy of the C++ runtime, so an agent that loads it never loads the shared libstdc++ (the
-# largest part of an agent's start-up). Not for libraries whose interface throws C++ exceptions.
+# Which C++ runtime a shared library carries. An exception thrown under one copy of the C++
+# runtime and unwinder and caught under another aborts the process, so:
+# - A library whose interface gives C++ classes or lets exceptions out to its callers (libqvhost's
+#   SYSAPI exceptions, libqvbmc's CIPMException) calls qv_cxx_interface(TARGET): it uses the shared
+#   runtime, and every program that links it (directly or through another library) does too
+#   instead of taking a static copy (see qv_agent_link_options).
+# - A library with a C interface that catches everything at its boundary may call
+#   qv_private_cxx_runtime(TARGET): it then carries a hidden static copy of the runtime, so an
+#   agent that loads it never loads the shared libstdc++ (the largest part of an agent's start-up).
+# Decide from the interface, never from the cost.
+function(qv_cxx_interface target)
+  get_target_property(private ${target} QV_PRIVATE_CXX_RUNTIME)
+  if(private)
+    message(FATAL_ERROR "${target}: a library whose interface throws cannot carry a private C++ runtime")
+  endif()
+  set_property(TARGET ${target} PROPERTY QV_CXX_INTERFACE ON)
+  set_property(TARGET ${target} PROPERTY INTERFACE_QV_SHARED_CXX_RUNTIME ON)
+  set_property(TARGET ${target} APPEND PROPERTY COMPATIBLE_INTERFACE_BOOL QV_SHARED_CXX_RUNTIME)
+endfunction()
+
 function(qv_private_cxx_runtime target)
+  get_target_property(cxx_interface ${target} QV_CXX_INTERFACE)
+  if(cxx_interface)
+    message(FATAL_ERROR "${target}: its interface throws; it shares the C++ runtime of its callers")
+  endif()
+  set_property(TARGET ${target} PROPERTY QV_PRIVATE_CXX_RUNTIME ON)
   # Not under sanitizers: a private runtime's operator delete would bypass their allocator.
   if(NOT QV_SANITIZE AND NOT QV_FUZZ_BUILD)
     # The unused part of the runtime is dropped: a smaller library is mapped faster.
     target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc
                         LINKER:--exclude-libs=libstdc++.a:libgcc.a:libgcc_eh.a LINKER:--gc-sections)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/private_runtime_unload.cpp)
   endif()
 endfunction()
 

@@ -35,7 +35,7 @@ struct Library {
 
     bool load()
     {
-        handle = ::dlopen(qv::test::installedPath("health/eventfile/libqveventfile.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        handle = ::dlopen(qv::test::buildPath("health/eventfile/libqveventfile.so").c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr) return false;
 #define QVEF_LOOKUP(name) name = reinterpret_cast<decltype(name)>(::dlsym(handle, #name)); if (!name) return false;
         QVEF_FUNCTIONS(QVEF_LOOKUP)

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <csignal>
 #include <memory>
@@ -107,7 +109,10 @@ protected:
     {
         ASSERT_TRUE(qv::test::storeModelCode(59));
         ASSERT_TRUE(storeInt(kRefreshKey, 1));
-        agentCopy_ = root_.path() + "/qvmemagent";
+        // A copy of its own, beside the installation's libraries as the installed agent is.
+        qv::test::makeDirectories(root_.at("/opt/bin"));
+        ASSERT_EQ(::symlink(qv::test::installedPath("mgmtctl/libqvbmc").c_str(), root_.at("/opt/lib").c_str()), 0);
+        agentCopy_ = root_.at("/opt/bin/qvmemagent");
         ASSERT_EQ(qv::test::runProgram("/bin/cp", {agentProgram(), agentCopy_}).exitCode, 0);
     }
     void TearDown() override

@@ -1,5 +1,6 @@
 // qvrevcollect as a process on the simulated server: BIOS rows from the BIOS image, controller
 // rows from the simulated controllers, history entries for changes only.
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -35,7 +36,26 @@ protected:
     {
         std::map<std::string, std::string> env{{"QV_FOREGROUND", "1"}};
         if (withControllerLibrary) env["LD_LIBRARY_PATH"] = installedPath("mgmtctl/libqvbmc");
-        return qv::test::runProgram(installedPath("swversion/qvrevcollect/qvrevcollect"), {}, env);
+        return qv::test::runProgram(withControllerLibrary ? installedPath("swversion/qvrevcollect/qvrevcollect")
+                                                          : copyWithoutControllerLibrary(),
+                                    {}, env);
+    }
+
+    // The program in a copy of its installation that lacks the controller library (installed,
+    // it finds its libraries beside itself; in the build tree, only through LD_LIBRARY_PATH).
+    std::string copyWithoutControllerLibrary()
+    {
+        namespace fs = std::filesystem;
+        const fs::path bin = root.at("/opt/qv/bin"), lib = root.at("/opt/qv/lib");
+        fs::create_directories(bin);
+        fs::create_directories(lib);
+        const fs::path host = installedPath("inventory/hostinfo/libqvhost.so");
+        for (const auto& entry : fs::directory_iterator(host.parent_path()))
+            if (entry.path().filename().string().rfind("libqvbmc.so", 0) != 0)
+                fs::create_symlink(entry.path(), lib / entry.path().filename());
+        const fs::path program = bin / "qvrevcollect";
+        fs::copy_file(installedPath("swversion/qvrevcollect/qvrevcollect"), program);
+        return program.string();
     }
 
     std::string value(const char* file, const char* section, const std::string& key)
