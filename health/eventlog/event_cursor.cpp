@@ -38,8 +38,11 @@ extern "C" int QVEL_ReadNextUnseenEvent(EvtStruct* out, const char* cursorFile)
     if (out == nullptr || cursorFile == nullptr || *cursorFile == '\0' || std::strchr(cursorFile, '/'))
         return QVEL_ERR_INVALID;
     const std::string path = systemRootPath() + cursorFile;
-    uint32_t eraseSeen = readEraseTimeSetting(path, 0);
-    const int stored = readRecordIdSetting(path, kFromStart);
+    // A damaged file starts over as a missing one would, and is replaced whole: writing into it
+    // could land where no reader looks, or keep the damage forever.
+    const bool damaged = settingsFileDamaged(path);
+    uint32_t eraseSeen = damaged ? 0 : readEraseTimeSetting(path, 0);
+    const int stored = damaged ? kFromStart : readRecordIdSetting(path, kFromStart);
     int k = stored == kUnknownRecord ? kFromStart : stored;
     bool eraseMoved = false;
 
@@ -56,6 +59,11 @@ extern "C" int QVEL_ReadNextUnseenEvent(EvtStruct* out, const char* cursorFile)
     if (QVEL_ReadLastSoftEvent(&last, nullptr) != 0) last = QVEL_NO_RECORD;
     if (k != last) step = advance(k, out);
     // Erase time and position change together or not at all.
-    if (step.cursor != stored || eraseMoved) writeCursorSettings(path, eraseSeen, step.cursor);
+    bool saved = true;
+    if (step.cursor != stored || eraseMoved || damaged)
+        saved = writeCursorSettings(path, eraseSeen, step.cursor, damaged);
+    // Unsaved (a full disk), the next call returns the same record: the caller must learn that,
+    // or it would take the record again and again.
+    if (!saved && step.result == 0) return QVEL_ERR_FAILED;
     return step.result;
 }

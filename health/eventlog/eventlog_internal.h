@@ -63,8 +63,11 @@ uint32_t readEraseTimeSetting(const std::string& file, uint32_t fallback);
 int readRecordIdSetting(const std::string& file, int fallback);
 bool writeRecordIdSetting(const std::string& file, int recordId);
 bool writeEraseTimeSetting(const std::string& file, uint32_t eraseTime);
-// Both keys in one replacement of the file.
-bool writeCursorSettings(const std::string& file, uint32_t eraseTime, int recordId);
+// Both keys in one replacement of the file; `whole` drops whatever else the file held.
+bool writeCursorSettings(const std::string& file, uint32_t eraseTime, int recordId, bool whole = false);
+// A file that is not what the library writes (damage a power loss can leave); a missing or empty
+// file is not damaged.
+bool settingsFileDamaged(const std::string& file);
 
 // ---- Paths ----
 std::string systemRootPath();

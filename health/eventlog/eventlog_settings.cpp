@@ -3,8 +3,11 @@
 
 #include "profile.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstdio>
 
 namespace qv::eventlog {
 
@@ -51,12 +54,29 @@ bool writeEraseTimeSetting(const std::string& file, uint32_t eraseTime)
                                      std::to_string(eraseTime).c_str(), file.c_str()) == 1;
 }
 
-bool writeCursorSettings(const std::string& file, uint32_t eraseTime, int recordId)
+bool writeCursorSettings(const std::string& file, uint32_t eraseTime, int recordId, bool whole)
 {
-    return WritePrivateProfileEntries(kSettingsSection,
-                                      {{kLastEraseTimeKey, std::to_string(eraseTime)},
-                                       {kLastReadEventKey, std::to_string(recordId)}},
-                                      file.c_str()) == 1;
+    const std::vector<ProfileEntry> entries{{kLastEraseTimeKey, std::to_string(eraseTime)},
+                                            {kLastReadEventKey, std::to_string(recordId)}};
+    const auto write = whole ? ReplacePrivateProfile : WritePrivateProfileEntries;
+    return write(kSettingsSection, entries, file.c_str()) == 1;
+}
+
+bool settingsFileDamaged(const std::string& file)
+{
+    FILE* in = std::fopen(file.c_str(), "rb");
+    if (in == nullptr) return false;
+    std::string text;
+    char chunk[512];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;) text.append(chunk, n);
+    std::fclose(in);
+    if (text.empty()) return false;
+    // Only the library writes these files, and it writes text lines: any other control byte is
+    // damage, and so is a file without the section, which readers would take for defaults.
+    const bool controlByte = std::any_of(text.begin(), text.end(), [](char c) {
+        return std::iscntrl(static_cast<unsigned char>(c)) && c != '\n' && c != '\r' && c != '\t';
+    });
+    return controlByte || FindSectionHeader(text.c_str(), kSettingsSection) == nullptr;
 }
 
 } // namespace qv::eventlog

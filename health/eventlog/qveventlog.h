@@ -56,7 +56,7 @@ static_assert(sizeof(EvtStruct) == 548, "event record layout");
 
 enum QVEL_Result {
     QVEL_NO_EVENT = 2,             // nothing there (cursor and index readers)
-    QVEL_ERR_FAILED = 10000,       // soft-log write or backup failed; no description
+    QVEL_ERR_FAILED = 10000,       // soft-log, backup or cursor write failed; no description
     QVEL_ERR_INVALID = 10001,      // NULL argument, or soft log not readable
     QVEL_ERR_DEVICE_OPEN = 10002,
     QVEL_ERR_SEL_RESERVE = 10003,
@@ -95,6 +95,8 @@ int QVEL_SyncEventLog(void);
 int QVEL_SortSoftEvents(void);
 
 // The next record this consumer has not seen; 0 with the record, 2 when nothing is new.
+// 10000: the record is in `out` but the cursor could not be saved, so the next call returns the
+// same record again; callers end their batch there.
 int QVEL_ReadNextUnseenEvent(EvtStruct* out, const char* cursorFile);
 
 // Rewrites a revision-2 record into the revision-3 form, in place.

@@ -27,6 +27,27 @@ void serveSighup()
     request_trap_notification_reread();
 }
 
+// One batch: every unseen record, each as its traps. A cursor that cannot be saved (a full disk)
+// gives the same record back at once, so the batch ends after that record: it is read again,
+// and sent at most once, in each later period until the cursor can be saved. Logged once.
+void sendUnseenEvents(bool& cursorFailureLogged)
+{
+    // Records the controller logged itself reach the soft log only through a sync.
+    QVEL_SyncEventLog();
+    EvtStruct event{};
+    bool cursorSaved = true;
+    while (serviceRunning() && cursorSaved) {
+        const bool haveEvent = read_next_event(&event, cursorSaved);
+        if (!cursorSaved && !cursorFailureLogged)
+            log(LOG_WARNING, "Cannot save the event cursor %s; its record is read again next period",
+                kEventAlertCursor);
+        if (!cursorSaved || haveEvent) cursorFailureLogged = !cursorSaved;
+        if (!haveEvent) return;
+        send_event(&event);
+        serveSighup();
+    }
+}
+
 } // namespace
 
 int runEventAlertDaemon()
@@ -45,12 +66,9 @@ int runEventAlertDaemon()
     parse_trap_notification_file();
 
     const long long period = periodMs();
+    bool cursorFailureLogged = false;
     while (serviceRunning()) {
-        EvtStruct event{};
-        while (serviceRunning() && read_next_event(&event)) {
-            send_event(&event);
-            serveSighup();
-        }
+        sendUnseenEvents(cursorFailureLogged);
         serveSighup();
         if (serviceRunning()) qv::waitForSignal(period);
         serveSighup();

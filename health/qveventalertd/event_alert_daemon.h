@@ -10,8 +10,9 @@ inline constexpr char kEventAlertPeriodEnv[] = "QV_EVENTALERTD_PERIOD_MS";
 inline constexpr char kEventAlertCursor[] = "eventlog-qveventalertd.cfg";
 
 // The next unseen record with its template in szEventString; false ends the batch (nothing new,
-// or a record without a String key, which is consumed without a trap).
-bool read_next_event(EvtStruct* e);
+// or a record without a String key, which is consumed without a trap). `cursorSaved` false: the
+// cursor could not be saved, so the same record would come back at once; the batch ends after it.
+bool read_next_event(EvtStruct* e, bool& cursorSaved);
 // One trap per destination for the record, when its description asks for one.
 void send_event(EvtStruct* e);
 

@@ -34,10 +34,12 @@ bool allDigits(const std::string& text)
 
 } // namespace
 
-bool read_next_event(EvtStruct* e)
+bool read_next_event(EvtStruct* e, bool& cursorSaved)
 {
     std::memset(e, 0, sizeof *e);
-    if (QVEL_ReadNextUnseenEvent(e, kEventAlertCursor) != 0) return false;
+    const int result = QVEL_ReadNextUnseenEvent(e, kEventAlertCursor);
+    cursorSaved = result != QVEL_ERR_FAILED;
+    if (result != 0 && cursorSaved) return false;
     QVEL_MapEventRecord2to3(&e->selEntry);
     std::string templ;
     if (!readKey(e, "String", templ) || templ.empty()) return false;

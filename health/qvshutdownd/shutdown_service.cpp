@@ -103,7 +103,10 @@ int runShutdownService()
     if (!readStartMark(startMark)) return 0;
     while (true) {
         EvtStruct event{};
-        if (QVEL_ReadNextUnseenEvent(&event, kShutdownCursor) == 0 && IsShutdownEvent(event.selEntry) &&
+        // A record whose cursor could not be saved (a full disk) still counts: a shutdown request
+        // must not wait for disk space.
+        const int read = QVEL_ReadNextUnseenEvent(&event, kShutdownCursor);
+        if ((read == 0 || read == QVEL_ERR_FAILED) && IsShutdownEvent(event.selEntry) &&
             event.selEntry.timestamp > startMark) {
             if (const char* signal = waitSecond()) return serviceExit(signal);
             runShutdownCommand();

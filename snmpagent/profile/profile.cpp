@@ -204,9 +204,21 @@ int WritePrivateProfileEntries(const char* lpszSection, const std::vector<Profil
         text.clear();
     }
     const std::string original = text;
+    // Readers stop at a NUL byte (what a power loss can leave in a file): anything written after
+    // it would never be read back, so the rewrite keeps only the text readers see.
+    if (const size_t nul = text.find('\0'); nul != std::string::npos) text.erase(nul);
     for (const auto& [entry, value] : entries) setEntryInText(text, lpszSection, entry.c_str(), value.c_str());
     // Readers rewrite settings they just read: a file that would not change is left alone.
     if (existed && text == original) return 1;
+    return qv::replaceFileContents(lpszFilename, text) == 0 ? 1 : 0;
+}
+
+int ReplacePrivateProfile(const char* lpszSection, const std::vector<ProfileEntry>& entries,
+                          const char* lpszFilename)
+{
+    if (lpszSection == nullptr || lpszFilename == nullptr) return 0;
+    std::string text;
+    for (const auto& [entry, value] : entries) setEntryInText(text, lpszSection, entry.c_str(), value.c_str());
     return qv::replaceFileContents(lpszFilename, text) == 0 ? 1 : 0;
 }
 

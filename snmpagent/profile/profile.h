@@ -25,6 +25,11 @@ using ProfileEntry = std::pair<std::string, std::string>;
 int WritePrivateProfileEntries(const char* lpszSection, const std::vector<ProfileEntry>& entries,
                                const char* lpszFilename);
 
+// The file becomes this one section with these entries, whatever it held before (a file of
+// one's own found damaged). Same result as WritePrivateProfileString.
+int ReplacePrivateProfile(const char* lpszSection, const std::vector<ProfileEntry>& entries,
+                          const char* lpszFilename);
+
 // Size of an open file, -1 on failure.
 long filelength(int handle);
 // Copies at most cbDst - 1 characters and always terminates (when cbDst > 0).

@@ -126,6 +126,38 @@ TEST_F(ProfileTest, WriteCreatesReplacesWholeAndReportsFailure)
     }
 }
 
+// NUL bytes (a power loss can leave them) end the text readers see: a write must land where they
+// look, and writing again must not grow the file.
+TEST_F(ProfileTest, WriteAfterNulBytesIsReadBackAndKeepsTheFileSmall)
+{
+    using namespace std::string_literals;
+    const struct {
+        std::string before;
+        std::string after;
+    } cases[] = {
+        {"\0\0\0\0\0\0\0\0"s, "[A]\nx=3\n"},
+        {"[A\0]\nx=1\n"s, "[A\n[A]\nx=3\n"},
+        {"[A]\nx=1\n\0\0\0\0"s, "[A]\nx=3\n"},
+        {"[A]\nx=\0\n[B]\ny=1\n"s, "[A]\nx=3"},
+    };
+    for (const auto& c : cases) {
+        write(c.before);
+        EXPECT_EQ(WritePrivateProfileString("A", "x", "2", path().c_str()), 1);
+        EXPECT_EQ(get("A", "x"), "2");
+        EXPECT_EQ(WritePrivateProfileString("A", "x", "3", path().c_str()), 1);
+        EXPECT_EQ(get("A", "x"), "3");
+        EXPECT_EQ(read(), c.after);
+    }
+}
+
+TEST_F(ProfileTest, ReplaceMakesTheFileOneSection)
+{
+    write("garbage\x01\x02[A]\nx=1\n[B]\ny=2\n");
+    EXPECT_EQ(ReplacePrivateProfile("A", {{"x", "5"}, {"z", "6"}}, path().c_str()), 1);
+    EXPECT_EQ(read(), "[A]\nx=5\nz=6\n");
+    EXPECT_EQ(ReplacePrivateProfile("A", {{"x", "5"}}, root.at("/no/such/dir/f.ini").c_str()), 0);
+}
+
 TEST_F(ProfileTest, WriteOfTheValueAlreadyThereLeavesTheFileAlone)
 {
     const EntryCase cases[] = {

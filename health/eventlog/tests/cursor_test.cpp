@@ -70,6 +70,18 @@ TEST_F(Cursor, EraseSeenStartsOverAndWritesBothKeysTogether)
     EXPECT_EQ(drain("other.cfg"), (std::vector<int>{7, 8}));
 }
 
+// A cursor that cannot be saved (here: its name is taken by a directory) would return the same
+// record at every call; the caller learns it, so it can stop instead of taking it again.
+TEST_F(Cursor, UnsavedCursorReturnsItsRecordAsNotSaved)
+{
+    qv::test::makeDirectories(root_.at("/usr/qvserver/etc/test.cfg"));
+    for (int call = 0; call < 2; ++call) {
+        EvtStruct event{};
+        EXPECT_EQ(QVEL_ReadNextUnseenEvent(&event, "test.cfg"), QVEL_ERR_FAILED);
+        EXPECT_EQ(event.selEntry.sensorNumber, 1);
+    }
+}
+
 TEST_F(Cursor, RecordOnlyInHardwareWaitsForAMirror)
 {
     drain();

@@ -2,17 +2,22 @@
 // library leave as traps, first through a stand-in snmptrap below the root that records its
 // argument vector, then through the real snmptrap to a private snmptrapd.
 #include "model_code.h"
+#include "mgmtctl.h"
 #include "private_snmpd.h"
 #include "private_snmptrapd.h"
 #include "qveventlog.h"
 #include "event_log_simulator.h"
 #include "service_process.h"
+#include "small_filesystem.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -55,6 +60,20 @@ std::string hostName()
     return name;
 }
 
+constexpr char kCursor[] = "/usr/qvserver/etc/eventlog-qveventalertd.cfg";
+
+// The cursor file as the library writes it: one section, both keys.
+bool oneCursorSection(const std::string& file)
+{
+    const auto number = [](const std::string& line, const std::string& key) {
+        return line.starts_with(key) && line.size() > key.size() &&
+               line.find_first_not_of("0123456789", key.size()) == std::string::npos;
+    };
+    const std::vector<std::string> lines = split(file, '\n');
+    return file.ends_with('\n') && lines.size() == 3 && lines[0] == "[qvevtlog]" &&
+           number(lines[1], "LastEraseTime=") && number(lines[2], "LastReadEvent=");
+}
+
 class EventAlertDaemon : public ::testing::Test {
 protected:
     void SetUp() override
@@ -75,7 +94,7 @@ protected:
         daemon_.start(qv::test::installedPath("health/qveventalertd/qveventalertd"), {},
                       {{"QV_FOREGROUND", "1"}, {"QV_EVENTALERTD_PERIOD_MS", periodMs}});
     }
-    void write(uint8_t offset, uint8_t sensorNumber = 7, const char* add = "", uint8_t data2 = 0)
+    static Sel fanRecord(uint8_t offset, uint8_t sensorNumber, uint8_t data2 = 0)
     {
         Sel r{};
         r.recordType = 2;
@@ -87,8 +106,23 @@ protected:
         r.eventData1 = offset;
         r.eventData2 = data2;
         r.eventData3 = 0xFF;
+        return r;
+    }
+    void write(uint8_t offset, uint8_t sensorNumber = 7, const char* add = "", uint8_t data2 = 0)
+    {
+        Sel r = fanRecord(offset, sensorNumber, data2);
         std::string text = add;
         ASSERT_EQ(QVEL_WriteEvent(&r, text.data()), 0);
+    }
+    // Add SEL Entry straight to the controller, as the controller logs its own events.
+    void addToController(uint8_t sensorNumber)
+    {
+        Sel r = fanRecord(0x02, sensorNumber);
+        r.generatorId = 0x20;
+        unsigned short id = 0;
+        ASSERT_EQ(RetryMMC_OpenDevice(), 0);
+        EXPECT_EQ(MMC_AddSELEntry(&r, &id), 0);
+        RetryMMC_CloseDevice();
     }
     std::vector<std::vector<std::string>> calls() const
     {
@@ -103,6 +137,23 @@ protected:
         return eventually([&] { return calls().size() >= count; }, std::chrono::seconds(20));
     }
     std::string log() const { return root_.exists("/log") ? root_.readFile("/log") : ""; }
+    // The sensor number of each trap of a "Fan %1 failed" record, in the order sent.
+    std::vector<int> trappedSensors() const
+    {
+        std::vector<int> sensors;
+        for (const auto& argv : calls())
+            if (argv.size() > 13 && argv[12] == "i") sensors.push_back(std::stoi(argv[13]));
+        return sensors;
+    }
+    size_t trapsOf(int sensor) const
+    {
+        const auto sensors = trappedSensors();
+        return static_cast<size_t>(std::count(sensors.begin(), sensors.end(), sensor));
+    }
+    bool trapped(int sensor)
+    {
+        return eventually([&] { return trapsOf(sensor) > 0; }, std::chrono::seconds(20));
+    }
 
     qv::test::TempRoot root_;
     qv::test::ScopedEnv log_{"QV_LOG_FILE", root_.at("/log").c_str()};
@@ -214,6 +265,150 @@ TEST_F(EventAlertDaemon, MissingDestinationFileIsLoggedAndNothingIsSent)
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_TRUE(calls().empty());
     EXPECT_EQ(daemon_.stop(), 0);
+}
+
+TEST_F(EventAlertDaemon, EventsTheControllerLogsItselfAreTrappedInLogOrderOnce)
+{
+    root_.writeFile("/usr/qvserver/etc/qvtraps.cfg", "receiver\n");
+    startDaemon();
+    write(0x02, 1);
+    ASSERT_TRUE(trapped(1)) << log();
+    addToController(2);
+    addToController(3);
+    ASSERT_TRUE(trapped(3)) << log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(trappedSensors(), (std::vector<int>{1, 2, 3}));
+}
+
+// What a power loss can leave of the cursor file: the daemon starts over from the first record
+// once, and the file is back to its one section.
+TEST_F(EventAlertDaemon, DamagedCursorFileIsReplacedAndEachRecordSentOnceMoreAtMost)
+{
+    using namespace std::string_literals;
+    std::mt19937 random(40);
+    std::string noise(96, ' ');
+    for (char& c : noise) c = static_cast<char>(1 + random() % 255);
+    const std::string damages[] = {"[qv\0evtlog]\nLastEraseTime=0\nLastReadEvent=1\n"s, std::string(64, '\0'), noise};
+    root_.writeFile("/usr/qvserver/etc/qvtraps.cfg", "receiver\n");
+    int sensor = 1;
+    for (const std::string& damage : damages) {
+        startDaemon();
+        write(0x02, static_cast<uint8_t>(sensor));
+        ASSERT_TRUE(trapped(sensor)) << log();
+        ASSERT_EQ(daemon_.stop(), 0);
+        root_.writeFile(kCursor, damage);
+        ::unlink(root_.at("/snmptrap.calls").c_str());
+
+        startDaemon();
+        write(0x02, static_cast<uint8_t>(++sensor));
+        ASSERT_TRUE(trapped(sensor)) << sensor << log();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        ASSERT_EQ(daemon_.stop(), 0);
+        for (int s = 1; s <= sensor; ++s) EXPECT_LE(trapsOf(s), 1u) << "sensor " << s << " after damage " << sensor;
+        EXPECT_EQ(trapsOf(sensor), 1u);
+        EXPECT_TRUE(oneCursorSection(root_.readFile(kCursor))) << "after damage " << sensor << ": "
+                                                                << root_.readFile(kCursor);
+        ++sensor;
+    }
+}
+
+// A full disk: the cursor cannot be saved, so the record it would have passed comes back.
+TEST_F(EventAlertDaemon, UnsavedCursorSendsItsRecordAtMostOncePerPeriod)
+{
+    qv::test::SmallFileSystem disk(root_.at("/usr/qvserver/etc"), 256);
+    if (!disk.mounted()) GTEST_SKIP() << disk.why();
+    root_.writeFile("/usr/qvserver/etc/qvtraps.cfg", "receiver\n");
+    write(0x02, 1);
+    write(0x02, 2);
+    ASSERT_TRUE(disk.fill());
+    const auto period = std::chrono::milliseconds(200);
+    const auto started = std::chrono::steady_clock::now();
+    startDaemon(std::to_string(period.count()));
+    ASSERT_TRUE(trapped(1)) << log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const auto periodsSince = [&] {
+        return static_cast<size_t>((std::chrono::steady_clock::now() - started) / period) + 1;
+    };
+    const std::vector<int> whileFull = trappedSensors();
+    EXPECT_LE(whileFull.size(), periodsSince());
+    EXPECT_EQ(whileFull, std::vector<int>(whileFull.size(), 1)) << "nothing after the record held back";
+
+    const size_t fullPeriods = periodsSince();
+    disk.release();
+    ASSERT_TRUE(trapped(2)) << log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_LE(trapsOf(1), fullPeriods + 1);
+    EXPECT_EQ(trapsOf(2), 1u);
+    const std::string text = log();
+    const std::string warning = "Cannot save the event cursor eventlog-qveventalertd.cfg";
+    const size_t first = text.find(warning);
+    EXPECT_NE(first, std::string::npos) << text;
+    EXPECT_EQ(text.find(warning, first + 1), std::string::npos) << "logged once";
+    EXPECT_EQ(daemon_.stop(), 0);
+}
+
+// The event road for a while: events the controller logs and events written through the library,
+// a stretch of full disk, and a cursor file a power loss left as NUL bytes. Every event reaches
+// the soft log once, in log order, and is trapped once (the record held back by the full disk
+// at most once more a period); no service dies and nothing is left behind.
+TEST_F(EventAlertDaemon, SoakOfTheEventRoad)
+{
+    qv::test::SmallFileSystem disk(root_.at("/usr/qvserver/etc"), 256);
+    if (!disk.mounted()) GTEST_SKIP() << "no full disk to be had here: " << disk.why();
+    root_.writeFile("/usr/qvserver/etc/qvtraps.cfg", "receiver\n");
+    root_.writeFile(kCursor, std::string(64, '\0'));
+    const auto period = std::chrono::milliseconds(250);
+    startDaemon(std::to_string(period.count()));
+    ChildProcess cache;
+    cache.start(qv::test::installedPath("health/qveventcached/qveventcached"), {}, {{"QV_FOREGROUND", "1"}});
+
+    constexpr int kEvents = 60;
+    std::vector<int> all;
+    auto fullSince = std::chrono::steady_clock::now();
+    size_t fullPeriods = 0;
+    for (int n = 1; n <= kEvents; ++n) {
+        if (n == 21) {
+            ASSERT_TRUE(disk.fill());
+            fullSince = std::chrono::steady_clock::now();
+        }
+        if (n == 41) {
+            fullPeriods = static_cast<size_t>((std::chrono::steady_clock::now() - fullSince) / period) + 1;
+            disk.release();
+        }
+        if (n % 2 == 1) {
+            addToController(static_cast<uint8_t>(n));
+        } else {
+            Sel r = fanRecord(0x02, static_cast<uint8_t>(n));
+            const int result = QVEL_WriteEvent(&r, nullptr);
+            EXPECT_TRUE(result == 0 || result == QVEL_ERR_FAILED) << result;   // the soft log may be full
+        }
+        all.push_back(n);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(eventually([&] {
+        for (int n : all)
+            if (trapsOf(n) == 0) return false;
+        return true;
+    })) << log();
+    std::this_thread::sleep_for(3 * period);
+
+    std::vector<int> softLog;
+    for (const std::string& line : split(root_.readFile("/usr/qvserver/etc/evtlog.dat"), '\n'))
+        softLog.push_back(std::stoi(line.substr(33, 2), nullptr, 16));
+    EXPECT_EQ(softLog, all);
+    std::vector<int> firstTraps;
+    for (int sensor : trappedSensors())
+        if (std::find(firstTraps.begin(), firstTraps.end(), sensor) == firstTraps.end()) firstTraps.push_back(sensor);
+    EXPECT_EQ(firstTraps, all);
+    EXPECT_LE(trappedSensors().size(), all.size() + fullPeriods + 1);
+
+    EXPECT_EQ(daemon_.stop(), 0) << log();
+    EXPECT_EQ(cache.stop(), 0) << log();
+    EXPECT_TRUE(oneCursorSection(root_.readFile(kCursor))) << root_.readFile(kCursor);
+    size_t temporaries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(root_.at("/usr/qvserver/etc")))
+        temporaries += entry.path().filename().string().find(".tmp.") != std::string::npos;
+    EXPECT_EQ(temporaries, 0u);
 }
 
 // The road out: the real snmptrap delivers the event to a private snmptrapd.
