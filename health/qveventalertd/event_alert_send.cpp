@@ -5,6 +5,7 @@
 #include "snmp_log.h"
 #include "trap_sender.h"
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -27,9 +28,14 @@ bool readKey(EvtStruct* e, const char* key, std::string& value)
     return true;
 }
 
-bool allDigits(const std::string& text)
+// The decimal number a text starts with, as atoi reads it (blanks before it and a sign allowed,
+// anything after it ignored, 0 when there is none), held within int instead of overflowing.
+int leadingNumber(const char* text)
 {
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+    const long value = std::strtol(text, nullptr, 10);
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
 }
 
 } // namespace
@@ -53,12 +59,13 @@ void send_event(EvtStruct* e)
     if (readKey(e, "SnmpTrap", value) && std::atoi(value.c_str()) == 0) return;
     if (!readKey(e, "TrapID", value) || value.empty()) return;
     const size_t dot = value.rfind('.');
-    // A number that is not one would send specific trap 0 under the wrong name.
-    if (dot == std::string::npos || !allDigits(value.substr(dot + 1))) {
+    if (dot == std::string::npos) {
         log(LOG_WARNING, "Malformed TrapID (%s)", value.c_str());
         return;
     }
-    const int specific = std::atoi(value.c_str() + dot + 1);
+    // Read as the description files have always been read: "258 " (a blank a hand edit left)
+    // is 258, a text that is no number is 0.
+    const int specific = leadingNumber(value.c_str() + dot + 1);
     std::string enterprise = "." + value.substr(0, dot);
     enterprise.resize(std::min(enterprise.size(), kEnterpriseMax));
 

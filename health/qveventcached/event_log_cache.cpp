@@ -5,17 +5,23 @@
 
 #include <cstring>
 #include <ctime>
+#include <optional>
 
 namespace {
 
-std::string lookUp(EvtStruct& event, const char* key, const char* fallback)
+std::optional<std::string> readKey(EvtStruct& event, const char* key)
 {
     char value[QVELFMT_VALUE_SIZE] = {};
     unsigned long length = 0;
     Sel& r = event.selEntry;
     if (QVELFMT_ReadKey(&r.sensorType, &r.eventTrigger, &r.eventData1, key, value, &length) != QVELFMT_FOUND)
-        return fallback;
-    return value;
+        return std::nullopt;
+    return std::string(value);
+}
+
+std::string lookUp(EvtStruct& event, const char* key, const char* fallback)
+{
+    return readKey(event, key).value_or(fallback);
 }
 
 } // namespace
@@ -41,14 +47,15 @@ bool CEventLogCache::FillRow(int row)
     m_sDescription = lookUp(m_oEvent, "String", "[No String]");
     m_sTrapId = lookUp(m_oEvent, "TrapID", "[No TrapID]");
     for (int n = 1; n <= 8; ++n) {
-        const std::string token = lookUp(m_oEvent, ("Varbind" + std::to_string(n)).c_str(), "");
+        const std::optional<std::string> token = readKey(m_oEvent, ("Varbind" + std::to_string(n)).c_str());
         std::string& text = m_varbinds[static_cast<size_t>(n - 1)];
-        if (token.empty()) {
+        if (!token) {
             text = "[No Varbind]";
             continue;
         }
+        // A key without a value is an empty token, which writes nothing.
         char expanded[QVELFMT_TOKEN_TEXT_SIZE] = {};
-        QVELFMT_GetToken(GetTokenString, token.c_str(), &m_oEvent, expanded);
+        QVELFMT_GetToken(GetTokenString, token->c_str(), &m_oEvent, expanded);
         text = expanded;
     }
     return true;

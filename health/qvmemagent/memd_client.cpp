@@ -17,7 +17,9 @@ int ask(int32_t command, int module, int failureValue)
 
 } // namespace
 
-local_client::local_client(const char* szServerPath) : m_oClient(szServerPath)
+// The socket logs nothing: with qvmemd away every column of a walk would leave a line, and each
+// still answers its failure value.
+local_client::local_client(const char* szServerPath) : m_oClient(szServerPath, /*logFailures=*/false)
 {
     m_bAddressValid = qv::makeUnixAddress(qv::sandboxPath(szServerPath), m_sServerAddr);
 }

@@ -40,8 +40,9 @@ DimmEventSource eventLogDimmSource() {
 }
 
 int readDimmRefreshSecs() {
+    // Taken as stored: 0 (or less) analyses at every pass of the service.
     int32_t secs = 0;
-    if (GetRegData(kRefreshKey, &secs, sizeof secs) != 0 || secs <= 0) return kDefaultRefreshSecs;
+    if (GetRegData(kRefreshKey, &secs, sizeof secs) != 0) return kDefaultRefreshSecs;
     return secs;
 }
 

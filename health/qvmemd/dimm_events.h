@@ -68,5 +68,5 @@ private:
 // since the last analysis; a service that never analysed (0) analyses at once.
 bool analysisDue(time_t now, time_t& lastAnalysis, int period);
 
-// The analysis period from the registry; 120 s when it cannot be read or is not positive.
+// The analysis period from the registry as stored; 120 s only when it cannot be read.
 int readDimmRefreshSecs();

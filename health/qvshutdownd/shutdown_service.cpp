@@ -94,7 +94,7 @@ bool IsShutdownEvent(const Sel& r)
 
 int runShutdownService()
 {
-    if (!detachService()) return 1;
+    if (!detachService(kOwnerOnlyUmask)) return 1;
     qv::logOpen("qvshutdownd", LOG_DAEMON);
     for (const auto& [signo, name] : {std::pair{SIGINT, "SIGINT"}, std::pair{SIGTERM, "SIGTERM"}})
         if (!qv::installFlagHandler(signo)) LogPrint(LOG_WARNING, "%s Signal handler installation failed (%d)", name, errno);

@@ -5,7 +5,7 @@
 
 #include "sandbox_path.h"
 
-CServiceClient::CServiceClient(const char* szServicePath)
+CServiceClient::CServiceClient(const char* szServicePath, bool logFailures) : m_oSocket(logFailures)
 {
     m_bAddressValid = qv::makeUnixAddress(qv::sandboxPath(szServicePath), m_sServerAddr);
     m_oSocket.CreateAnonymous();

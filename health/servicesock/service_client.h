@@ -13,7 +13,8 @@
 class CServiceClient {
 public:
     // `szServicePath` is the service's fixed path before sandboxing ("/var/qvserver/x.socket").
-    explicit CServiceClient(const char* szServicePath);
+    // A client whose socket logs nothing (`logFailures` false) only tells failures by its results.
+    explicit CServiceClient(const char* szServicePath, bool logFailures = true);
 
     // Sends each field as its own datagram; false when any of them could not be sent.
     bool SendFields(std::initializer_list<int32_t> fields);

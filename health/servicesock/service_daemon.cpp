@@ -45,7 +45,7 @@ bool foregroundRequested()
     return value != nullptr && std::strcmp(value, "1") == 0;
 }
 
-bool detachService()
+bool detachService(mode_t mask)
 {
     if (foregroundRequested()) return true;
     const pid_t pid = ::fork();
@@ -55,7 +55,7 @@ bool detachService()
     if (::chdir("/") != 0) {
         // Only left so no mount stays busy; nothing depends on the working directory.
     }
-    ::umask(S_IWOTH);
+    ::umask(mask);
     for (int fd = 0; fd <= kHighestInheritedDescriptor; ++fd) ::close(fd);
     reopenStandardDescriptors();
     return true;

@@ -5,17 +5,24 @@
 
 #include <csignal>
 #include <span>
+#include <sys/stat.h>
 
 inline constexpr char kForegroundEnv[] = "QV_FOREGROUND";
 
 // True when QV_FOREGROUND=1 asks the service to stay attached (tests and the demo).
 bool foregroundRequested();
 
+// The file mode creation masks of a service: most leave nothing world-writable (their agents
+// reach them through the group of /var/qvserver); a service that no one else may talk to keeps
+// everything it creates to its owner.
+inline constexpr mode_t kServiceUmask = S_IWOTH;
+inline constexpr mode_t kOwnerOnlyUmask = 077;
+
 // Detaches from the terminal unless QV_FOREGROUND=1: fork (the parent exits 0), setsid,
-// chdir("/"), a umask that leaves nothing world-writable, every inherited descriptor up to 99
-// closed and 0-2 reopened on /dev/null, so nothing the service opens later becomes its standard
-// output and no pipe of its starter stays open. False when fork fails (the process is unchanged).
-bool detachService();
+// chdir("/"), umask `mask`, every inherited descriptor up to 99 closed and 0-2 reopened on
+// /dev/null, so nothing the service opens later becomes its standard output and no pipe of its
+// starter stays open. False when fork fails (the process is unchanged).
+bool detachService(mode_t mask = kServiceUmask);
 
 // SIGTERM and SIGINT end the service: their handlers clear the flag serviceRunning() reports.
 // False when a handler could not be installed (errno set).

@@ -24,10 +24,11 @@ bool splitStatusAndData(const std::vector<uint8_t>& answer, uint32_t statusLengt
 
 NodeChannel::~NodeChannel() { close(); }
 
-int NodeChannel::open(const std::string& path)
+int NodeChannel::open(const std::string& path, OpenAccess access)
 {
     close();
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    const int mode = access == OpenAccess::ReadOnly ? O_RDONLY : access == OpenAccess::WriteOnly ? O_WRONLY : O_RDWR;
+    int fd = ::open(path.c_str(), mode | O_CLOEXEC);
     if (fd < 0) return errno;
     // A regular file answers the generic file ioctls, whose numbers the drivers' plain request
     // numbers share (1 and 2 map blocks): it would seem to take requests it never understood.
@@ -76,7 +77,13 @@ SocketChannel::SocketChannel() : connection_(std::make_unique<Connection>()) {}
 
 SocketChannel::~SocketChannel() = default;
 
-int SocketChannel::open(const std::string& path) { return connection_->open(path); }
+int SocketChannel::open(const std::string& path, OpenAccess access)
+{
+    const uint32_t asked = access == OpenAccess::ReadOnly ? kOpenRead
+                           : access == OpenAccess::WriteOnly ? kOpenWrite
+                                                             : kOpenRead | kOpenWrite;
+    return connection_->open(path, asked);
+}
 
 int SocketChannel::exchange(const ChannelRequest& request, ChannelReply& reply)
 {
@@ -100,7 +107,7 @@ int SocketChannel::close()
 
 // ---- scripted ----
 
-int ScriptedChannel::open(const std::string&)
+int ScriptedChannel::open(const std::string&, OpenAccess)
 {
     open_ = openError_ == 0;
     return openError_;

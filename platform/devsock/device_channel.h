@@ -42,11 +42,18 @@ struct ChannelReply {
     std::vector<uint8_t> dataIn;
 };
 
+// What the opener means to do with a node: it is opened for that and no more, so a node that
+// cannot be written (a read-only medium) still opens for reading.
+enum class OpenAccess : uint8_t { ReadOnly, WriteOnly, ReadWrite };
+
 class DeviceChannel {
 public:
     virtual ~DeviceChannel() = default;
-    // 0, or the errno a real open gives (EBUSY: in use, ENODEV/ENXIO: no device, ...).
-    virtual int open(const std::string& path) = 0;
+    // 0, or the errno a real open gives (EBUSY: in use, ENODEV/ENXIO: no device, EROFS: a
+    // medium that cannot be written, ...).
+    virtual int open(const std::string& path, OpenAccess access) = 0;
+    // A driver's node takes requests both ways.
+    int open(const std::string& path) { return open(path, OpenAccess::ReadWrite); }
     // 0 when the driver took the request and `reply` holds its answer; else the errno of the
     // failed request (EBADF when the channel is not open, EIO for a malformed answer).
     virtual int exchange(const ChannelRequest& request, ChannelReply& reply) = 0;
@@ -76,7 +83,8 @@ class NodeChannel final : public DeviceChannel {
 public:
     explicit NodeChannel(const NodeRequestCodec& codec) : codec_(codec) {}
     ~NodeChannel() override;
-    int open(const std::string& path) override;
+    using DeviceChannel::open;
+    int open(const std::string& path, OpenAccess access) override;
     int exchange(const ChannelRequest& request, ChannelReply& reply) override;
     int close() override;
 
@@ -91,7 +99,8 @@ class SocketChannel final : public DeviceChannel {
 public:
     SocketChannel();
     ~SocketChannel() override;
-    int open(const std::string& path) override;
+    using DeviceChannel::open;
+    int open(const std::string& path, OpenAccess access) override;
     int exchange(const ChannelRequest& request, ChannelReply& reply) override;
     int close() override;
 
@@ -105,7 +114,8 @@ public:
     using Responder = std::function<int(const ChannelRequest& request, ChannelReply& reply)>;
     explicit ScriptedChannel(Responder responder, int openError = 0)
         : responder_(std::move(responder)), openError_(openError) {}
-    int open(const std::string& path) override;
+    using DeviceChannel::open;
+    int open(const std::string& path, OpenAccess access) override;
     int exchange(const ChannelRequest& request, ChannelReply& reply) override;
     int close() override;
 

@@ -115,7 +115,7 @@ void Connection::close()
     fd_ = -1;
 }
 
-int Connection::open(const std::string& path)
+int Connection::open(const std::string& path, uint32_t access)
 {
     close();
     sockaddr_un address;
@@ -129,7 +129,7 @@ int Connection::open(const std::string& path)
     }
     fd_ = fd;
     Reply reply;
-    int error = roundTrip(Request{kOpen, 0, 0, {}}, reply);
+    int error = roundTrip(Request{kOpen, access, 0, {}}, reply);
     if (error == 0 && reply.result != 0) error = reply.error != 0 ? reply.error : EIO;
     if (error != 0) close();
     return error;

@@ -9,8 +9,9 @@
 // Reply message:    ReplyHeader, then dataLength bytes.
 //
 // Operations:
-//   kOpen   sent once after connecting; result 0 = opened, else -1 with `error` set to the errno a
-//           real open would give (EBUSY: device in use, ENODEV/ENXIO: no device, ...).
+//   kOpen   sent once after connecting; `code` is the access asked (kOpenRead, kOpenWrite or both);
+//           result 0 = opened, else -1 with `error` set to the errno a real open would give
+//           (EBUSY: device in use, ENODEV/ENXIO: no device, EROFS: the medium cannot be written).
 //   kIoctl  one driver request; `code` is the request number, `outCapacity` the size of the
 //           caller's answer buffer. The reply's result/error are what ioctl() would return; its
 //           data are the request's answer. The stand-in sends the true answer even when it is longer
@@ -33,6 +34,8 @@ constexpr size_t kMaxMessage = 1 << 20;  // largest message either side accepts
 constexpr int kReplyTimeoutMs = 10000;    // a stand-in that does not answer is a failed request
 
 enum Op : uint32_t { kOpen = 1, kIoctl = 2, kWrite = 3, kRead = 4 };
+// The access a kOpen asks for, as bits of its code.
+enum OpenAccessBits : uint32_t { kOpenRead = 1, kOpenWrite = 2 };
 
 #pragma pack(push, 1)
 struct RequestHeader {
@@ -88,9 +91,9 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Connects and performs kOpen. Returns 0, or the errno of the failed connect or of the open
-    // the stand-in refused (EBUSY, ENODEV, ...).
-    int open(const std::string& path);
+    // Connects and performs kOpen for `access` (kOpenRead and/or kOpenWrite). Returns 0, or the
+    // errno of the failed connect or of the open the stand-in refused (EBUSY, ENODEV, ...).
+    int open(const std::string& path, uint32_t access = kOpenRead | kOpenWrite);
     // One exchange of `op` (kIoctl, kWrite or kRead). Returns 0 when a reply arrived (its result/error are in `reply`), or an
     // errno for a transport failure (EIO for a malformed reply, ETIMEDOUT when none came in time).
     int exchange(Op op, uint32_t code, const std::vector<uint8_t>& data, uint32_t outCapacity, Reply& reply);

@@ -8,7 +8,7 @@ namespace qv::sim {
 
 void DeviceServer::start(const std::string& devicePath, const std::string& dummyPath) {
     std::vector<ServedNode> nodes{devsockNode(
-        devicePath, [this] { return state_.open(); },
+        devicePath, [this](uint32_t) { return state_.open(); },
         [this](const devsock::Request& request) { return state_.ioctl(request); })};
     if (!dummyPath.empty()) {
         auto receive = [this](NodeClient& client, const uint8_t* data, size_t length, const NodeSend& send) {

@@ -12,7 +12,7 @@
 
 namespace qv::sim {
 
-ServedNode devsockNode(std::string path, std::function<int()> open,
+ServedNode devsockNode(std::string path, std::function<int(uint32_t access)> open,
                        std::function<devsock::Reply(const devsock::Request&)> ioctl) {
     return devsockNode(std::move(path), std::move(open),
                        std::function<devsock::Reply(NodeClient&, const devsock::Request&)>(
@@ -21,7 +21,7 @@ ServedNode devsockNode(std::string path, std::function<int()> open,
                            }));
 }
 
-ServedNode devsockNode(std::string path, std::function<int()> open,
+ServedNode devsockNode(std::string path, std::function<int(uint32_t access)> open,
                        std::function<devsock::Reply(NodeClient&, const devsock::Request&)> ioctl) {
     auto receive = [open = std::move(open), ioctl = std::move(ioctl)](
                        NodeClient& client, const uint8_t* data, size_t length, const NodeSend& send) {
@@ -30,7 +30,7 @@ ServedNode devsockNode(std::string path, std::function<int()> open,
             return false;   // not our framing: drop the client
         devsock::Reply reply;
         if (request.op == devsock::kOpen) {
-            const int refusal = open();
+            const int refusal = open(request.code);
             reply.result = refusal ? -1 : 0;
             reply.error = refusal;
             client.opened = refusal == 0;

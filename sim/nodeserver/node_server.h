@@ -29,12 +29,13 @@ struct ServedNode {
     NodeReceive receive;
 };
 
-// A device node in devsock framing: kOpen asks `open` (0 or the errno of a refused open), every
-// other request is answered by `ioctl` once the client has opened the node, else with EBADF.
-ServedNode devsockNode(std::string path, std::function<int()> open,
+// A device node in devsock framing: kOpen asks `open` with the access asked (devsock kOpenRead,
+// kOpenWrite bits; 0 or the errno of a refused open), every other request is answered by `ioctl`
+// once the client has opened the node, else with EBADF.
+ServedNode devsockNode(std::string path, std::function<int(uint32_t access)> open,
                        std::function<devsock::Reply(const devsock::Request&)> ioctl);
 // The same for a node whose answers depend on the client (a write whose answer the client reads).
-ServedNode devsockNode(std::string path, std::function<int()> open,
+ServedNode devsockNode(std::string path, std::function<int(uint32_t access)> open,
                        std::function<devsock::Reply(NodeClient&, const devsock::Request&)> request);
 
 class NodeServer {

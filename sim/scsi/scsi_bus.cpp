@@ -129,6 +129,16 @@ std::map<std::string, int> ScsiBus::blockNodes() const {
     return nodes;
 }
 
+int ScsiBus::openBlock(int sgNumber, uint32_t access) const {
+    if (const int refusal = open(sgNumber); refusal != 0)
+        return refusal;
+    std::lock_guard lock(mutex_);
+    auto t = targets_.find(sgNumber);
+    if (t != targets_.end() && t->second.description().kind == TargetKind::CdRom && access != devsock::kOpenRead)
+        return EROFS;
+    return 0;
+}
+
 devsock::Reply ScsiBus::handleBlock(int sgNumber, const devsock::Request& request) {
     std::lock_guard lock(mutex_);
     auto t = targets_.find(sgNumber);

@@ -67,6 +67,9 @@ public:
     devsock::Reply handle(int sgNumber, const devsock::Request& request);
     // The block device nodes of the targets, with the target's sg number.
     std::map<std::string, int> blockNodes() const;
+    // 0, or the errno the open of a target's block node for `access` (devsock kOpen bits) gives:
+    // a CD-ROM's medium cannot be written, so its node refuses every open but one for reading.
+    int openBlock(int sgNumber, uint32_t access) const;
     // One request on a target's block node: the two address requests.
     devsock::Reply handleBlock(int sgNumber, const devsock::Request& request);
     // A RAID controller is configured: /dev/megadev0 is served.

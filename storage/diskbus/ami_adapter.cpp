@@ -99,7 +99,7 @@ uint32_t CAMIScsiAdapter::OpenAdapter() {
     } else {
         std::snprintf(path, sizeof path, "%s", qv::devsock::megaraid::kDevicePath);
     }
-    if (uint32_t error = adapter.Open(path, 0); error != 0)
+    if (uint32_t error = adapter.Open(path, kDriverOpenReadWrite); error != 0)
         return error;
     GetChannelTargets(nullptr);
     return 0;

@@ -23,7 +23,7 @@ bool CGenericDeviceList::Probe(int n, int spec, Entry& entry) const {
     char path[32];
     std::snprintf(path, sizeof path, kDevicePatterns[spec], n);
     CDriverIFace device(sgCodec());
-    if (device.Open(path, 0) != 0)
+    if (device.Open(path, kDriverOpenReadWrite) != 0)
         return false;
     qv::devsock::ChannelRequest request;
     request.code = qv::devsock::scsi::kSgGetScsiId;

@@ -21,12 +21,15 @@ CDriverIFace::CDriverIFace(const qv::devsock::NodeRequestCodec& codec) : codec_(
 
 CDriverIFace::~CDriverIFace() { Close(); }
 
-uint32_t CDriverIFace::Open(const char* path, int /*mode*/) {
+uint32_t CDriverIFace::Open(const char* path, int mode) {
     Close();
     std::strncpy(szDriver, path, sizeof szDriver - 1);
     szDriver[sizeof szDriver - 1] = '\0';
     auto channel = channelFactory() ? channelFactory()(path) : qv::devsock::channelForNode(qv::sandboxPath(path), codec_);
-    if (int error = channel->open(qv::sandboxPath(path)); error != 0)
+    const qv::devsock::OpenAccess access = mode == kDriverOpenReadOnly    ? qv::devsock::OpenAccess::ReadOnly
+                                           : mode == kDriverOpenWriteOnly ? qv::devsock::OpenAccess::WriteOnly
+                                                                          : qv::devsock::OpenAccess::ReadWrite;
+    if (int error = channel->open(qv::sandboxPath(path), access); error != 0)
         return static_cast<uint32_t>(error);
     channel_ = std::move(channel);
     return 0;

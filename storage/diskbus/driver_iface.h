@@ -15,6 +15,8 @@
 using DiskbusChannelFactory = std::function<std::unique_ptr<qv::devsock::DeviceChannel>(const std::string& path)>;
 void SetDiskbusChannelFactoryForTests(DiskbusChannelFactory factory);
 
+enum DriverOpenMode : int { kDriverOpenReadWrite = 0, kDriverOpenReadOnly = 1, kDriverOpenWriteOnly = 2 };
+
 class CDriverIFace {
 public:
     // `codec` builds the driver's request blocks when the node is the real device.
@@ -23,8 +25,9 @@ public:
     CDriverIFace(const CDriverIFace&) = delete;
     CDriverIFace& operator=(const CDriverIFace&) = delete;
 
-    // Opens the fixed path `path` (resolved below the sandbox root) read-write; 0 or the errno
-    // of the failed open (the handle stays closed).
+    // Opens the fixed path `path` (resolved below the sandbox root) in `mode`: kDriverOpenReadOnly,
+    // kDriverOpenWriteOnly, any other value read-write. 0 or the errno of the failed open (the
+    // handle stays closed).
     uint32_t Open(const char* path, int mode);
     // 0 or the errno of the failed close; closed afterwards in any case.
     uint32_t Close();

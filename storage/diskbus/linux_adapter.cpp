@@ -58,7 +58,7 @@ uint32_t CLinuxScsiAdapter::OpenPersistentDrive(unsigned channel, unsigned targe
         return ERR_DEVICE_NOT_FOUND;
     char path[32];
     std::snprintf(path, sizeof path, "/dev/sg%d", list.At(index).iDisk);
-    const uint32_t error = adapter.Open(path, 0);
+    const uint32_t error = adapter.Open(path, kDriverOpenReadWrite);
     return error == ENOENT ? SCSI_NO_DEVICE : error;
 }
 

@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <vector>
 
 namespace {
@@ -42,7 +41,8 @@ const qv::devsock::scsi::NodeCodec& blockCodec() {
 
 bool deviceAddress(const std::string& device, SCSIAddressType* address) {
     CDriverIFace node(blockCodec());
-    if (node.Open(device.c_str(), O_RDONLY) != 0)
+    // Only the address is asked: a medium that cannot be written still answers.
+    if (node.Open(device.c_str(), kDriverOpenReadOnly) != 0)
         return false;
     namespace payload = qv::devsock::scsi;
     qv::devsock::ChannelReply idLun, bus;

@@ -38,7 +38,7 @@ void writeSoftLog(const std::string& lines)
 constexpr char kDescriptions[] =
     "[SensorType 0x04]\n[EvtTrigger 0x01]\n"
     "[Offset 0x02]\nString=Fan %1 failed\nTrapID=1.3.6.1.4.1.93071.2.23.5\nVarbind1=sn\nVarbind2=b2\n"
-    "[Offset 0x03]\nTrapID=1.3.6.1.4.1.93071.2.23.9\n";
+    "[Offset 0x03]\nTrapID=1.3.6.1.4.1.93071.2.23.9\nVarbind2=\n";
 
 class EventCache : public ::testing::Test {
 protected:
@@ -64,6 +64,14 @@ protected:
         r.eventData2 = data2;
         r.eventData3 = 0xFF;
         ASSERT_EQ(QVEL_WriteEvent(&r, nullptr), 0);
+    }
+    // The installed service, answering once its socket is there.
+    bool startService(ChildProcess& service)
+    {
+        service.start(qv::test::installedPath("health/qveventcached/qveventcached"), {}, {{"QV_FOREGROUND", "1"}});
+        const std::string socketPath = root_.at(kEventCacheSocketPath);
+        return qv::test::eventually([&] { struct stat st{}; return ::stat(socketPath.c_str(), &st) == 0; },
+                                    std::chrono::seconds(20));
     }
     std::string text(bool (CEventLogCache::*get)(int, char*, int*), int row)
     {
@@ -145,10 +153,8 @@ TEST_F(EventCache, EmptyMissingAndDamagedLogs)
 TEST_F(EventCache, ServiceAnswersOnlyWhatItIsAskedAndStopsCleanly)
 {
     ChildProcess service;
-    service.start(qv::test::installedPath("health/qveventcached/qveventcached"), {}, {{"QV_FOREGROUND", "1"}});
     const std::string socketPath = root_.at(kEventCacheSocketPath);
-    ASSERT_TRUE(qv::test::eventually([&] { struct stat st{}; return ::stat(socketPath.c_str(), &st) == 0; },
-                                     std::chrono::seconds(20)));
+    ASSERT_TRUE(startService(service));
     CServiceClient client(kEventCacheSocketPath), other(kEventCacheSocketPath);
     client.Socket().SetTimeout(3000);
     other.Socket().SetTimeout(3000);
@@ -213,6 +219,25 @@ TEST_F(EventCache, ServiceAnswersOnlyWhatItIsAskedAndStopsCleanly)
     EXPECT_EQ(service.wait(std::chrono::seconds(20)), 0);
     struct stat st{};
     EXPECT_NE(::stat(socketPath.c_str(), &st), 0);
+}
+
+// A key written without a value is an empty token, which writes nothing; only a key that is not
+// there at all is marked.
+TEST_F(EventCache, OnlyAMissingVarbindIsMarkedAnEmptyOneReadsEmpty)
+{
+    ChildProcess service;
+    ASSERT_TRUE(startService(service));
+    CServiceClient client(kEventCacheSocketPath);
+    client.Socket().SetTimeout(3000);
+    const std::pair<int32_t, std::string> columns[] = {
+        {kEventCacheVarbind1, "[No Varbind]"}, {kEventCacheVarbind1 + 1, ""}, {kEventCacheVarbind1 + 2, "[No Varbind]"}};
+    for (const auto& [command, text] : columns) {
+        ASSERT_TRUE(client.SendFields({command, 1}));
+        char reply[256];
+        int length = sizeof reply;
+        ASSERT_TRUE(readUpTo(client, reply, length)) << command;
+        EXPECT_EQ(std::string(reply, static_cast<size_t>(length)), std::string(text.c_str(), text.size() + 1)) << command;
+    }
 }
 
 } // namespace

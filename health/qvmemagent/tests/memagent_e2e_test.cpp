@@ -101,6 +101,23 @@ std::optional<int32_t> askMemd(int32_t command, int32_t index)
 
 bool storeInt(const char* key, int32_t value) { return SetRegData(key, &value, sizeof value) == 0; }
 
+// A memory event of the controller's log (trigger 0x6F) with `data1` (its offset in the low
+// nibble) for the slot `module`, board nibble 0x0F (board 0 on the model the tests store).
+Sel memoryEvent(uint8_t data1, uint8_t module)
+{
+    Sel r{};
+    r.recordType = 2;
+    r.generatorId = 0x41;
+    r.eventVersion = 3;
+    r.sensorType = 0x0C;
+    r.sensorNumber = 0x30;
+    r.eventTrigger = 0x6F;
+    r.eventData1 = data1;
+    r.eventData2 = 0x0F;
+    r.eventData3 = module;
+    return r;
+}
+
 // The simulated server of the default scenario with an empty SEL, qvmemd analysing every second,
 // and snmpd running a copy of the agent whose file time is set by the test.
 class MemAgentE2E : public ::testing::Test {
@@ -205,16 +222,7 @@ TEST_F(MemAgentE2E, PredictiveEventRoadAcrossProcesses)
                        {"eventType", 0x6F}, {"evmRev", 3}, {"eventData", "a0 0f 02"}});
     startSimulator(sel);
     for (int i = kSeeded; i < 101; ++i) {
-        Sel r{};
-        r.recordType = 2;
-        r.generatorId = 0x41;
-        r.eventVersion = 3;
-        r.sensorType = 0x0C;
-        r.sensorNumber = 0x30;
-        r.eventTrigger = 0x6F;
-        r.eventData1 = 0xA0;
-        r.eventData2 = 0x0F;   // board 0 on this model
-        r.eventData3 = 2;      // module 2
+        Sel r = memoryEvent(0xA0, 2);   // correctable, module 2
         ASSERT_EQ(QVEL_WriteEvent(&r, nullptr), 0) << i;
     }
     prefaild_.start(qv::test::installedPath("health/qvprefaild/qvprefaild"), {},
@@ -243,6 +251,20 @@ TEST_F(MemAgentE2E, PredictiveEventRoadAcrossProcesses)
     uint8_t count[4] = {};
     EXPECT_EQ(GetRegData("SOFTWARE\\Quorvane\\Trivoke\\DataMark=nItems", count, 4), 0u);
     EXPECT_EQ(count[0], 1);
+}
+
+// A stored period of 0 is taken as it is: the service analyses at every pass (a pass a second
+// at most, as the period counts whole seconds), not every 120 s.
+TEST_F(MemAgentE2E, StoredPeriodOfZeroAnalysesAtEveryPass)
+{
+    ASSERT_TRUE(storeInt(kRefreshKey, 0));
+    startSimulator();
+    startMemd();
+    Sel r = memoryEvent(0xA1, 1);   // uncorrectable, module 1
+    ASSERT_EQ(QVEL_WriteEvent(&r, nullptr), 0);
+    EXPECT_TRUE(qv::test::eventually([] { return askMemd(MEMD_DOUBLE_BIT, 1) == 1; }, 4s))
+        << root_.readFile("/qv.log");
+    EXPECT_EQ(askMemd(MEMD_SEVERITY, 1), 4);
 }
 
 // Images of the modules' edge cases, read by the agent and by dmidecode.
@@ -300,6 +322,24 @@ TEST_F(MemAgentImages, SixtyFiveModulesAndNoTable)
     qv::test::ScopedEnv log("QV_LOG_FILE", root.at("/agent.log").c_str());
     EXPECT_EQ(agentValue(M + ".3.1.1.1.0"), "exit 1");
     EXPECT_NE(root.readFile("/agent.log").find("An unknow exception was handled"), std::string::npos);
+}
+
+// Without the service every figure answers its failure value, and the agent's socket says nothing
+// about it: a walk would otherwise leave a log line per column and module.
+TEST_F(MemAgentImages, WithoutTheServiceFiguresAnswerFailureValuesAndNothingIsLogged)
+{
+    qv::sim::BiosInventory inventory;
+    for (const char* socket : {"DIMM1", "DIMM2"})
+        inventory.memoryModules.push_back({.socket = socket, .installedSize = 0x07, .enabledSize = 0x07});
+    write(inventory);
+    qv::test::ScopedEnv log("QV_LOG_FILE", root.at("/agent.log").c_str());
+    const std::pair<std::string, std::string> figures[] = {
+        {".3.1.1.10.1", "integer 0"}, {".3.1.1.13.1", "integer 0"}, {".3.1.1.14.1", "integer -1"}, {".4.1.0", "integer 1"}};
+    for (const auto& [oid, value] : figures) EXPECT_EQ(agentValue(M + oid), value) << oid;
+    // A socket file left behind by a service that is gone: the send is refused, quietly too.
+    root.writeFile(kMemdSocketPath, "");
+    EXPECT_EQ(agentValue(M + ".3.1.1.10.0"), "integer 0");
+    EXPECT_EQ(root.exists("/agent.log") ? root.readFile("/agent.log") : "", "");
 }
 
 } // namespace

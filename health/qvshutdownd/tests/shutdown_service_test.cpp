@@ -122,4 +122,30 @@ TEST_F(ShutdownService, AnOldRequestNeverRunsIt)
     EXPECT_EQ(calls(), "");
 }
 
+// In the background the service creates nothing others may read: the restart command it runs
+// shows the mask it inherits.
+TEST_F(ShutdownService, DetachedServiceCreatesFilesForItsOwnerOnly)
+{
+    service_.stop();
+    root_.writeFile("/log", "");
+    root_.writeFile(kShutdownCommand,
+                    "#!/bin/sh\nroot=\"$(dirname \"$0\")/..\"\necho \"$(umask) $PPID\" >> \"$root/shutdown.calls\"\n");
+    ::chmod(root_.at(kShutdownCommand).c_str(), 0755);
+    qv::test::ScopedEnv attached("QV_FOREGROUND", nullptr);
+    ChildProcess starter;
+    starter.start(qv::test::installedPath("health/qvshutdownd/qvshutdownd"), {}, {{kShutdownSecondMsEnv, "50"}});
+    ASSERT_EQ(starter.wait(std::chrono::seconds(20)), 0);   // the starter ends at once
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    Sel request = record(3, 0x6F, 0x08);
+    ASSERT_EQ(QVEL_WriteEvent(&request, nullptr), 0);
+    ASSERT_TRUE(qv::test::eventually([&] { return !calls().empty(); }, std::chrono::seconds(20))) << log();
+    const std::string call = calls();
+    const pid_t service = std::atoi(call.substr(call.find(' ') + 1).c_str());
+    ASSERT_GT(service, 1) << call;
+    ::kill(service, SIGTERM);
+    EXPECT_EQ(call.substr(0, call.find(' ')), "0077");
+    EXPECT_TRUE(qv::test::eventually([&] { return log().find("service exiting...") != std::string::npos; },
+                                     std::chrono::seconds(20))) << log();
+}
+
 } // namespace

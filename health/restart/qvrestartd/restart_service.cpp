@@ -202,7 +202,7 @@ void asrKickTimer(int polltime, int hwtimeout, int action)
 int runRestartService()
 {
     if (!identifySupportedPlatform()) return 1;
-    if (!detachService()) return 1;
+    if (!detachService(kOwnerOnlyUmask)) return 1;
     qv::logOpen("qvrestartd", LOG_DAEMON);
     installStopSignals();
 

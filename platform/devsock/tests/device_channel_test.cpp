@@ -51,6 +51,26 @@ TEST(NodeChannel, NodesThatAreNoDriverFailCleanly)
     EXPECT_EQ(channel.close(), 0);  // closing twice is harmless
 }
 
+// The node is opened for what the caller asks and no more: a node that cannot be written still
+// opens for reading, and nothing is written through an open for reading.
+TEST(NodeChannel, OpensTheNodeForTheAccessAsked)
+{
+    NoDriverCodec codec;
+    struct Case {
+        OpenAccess access;
+        int write, read;   // what a write and a read of the node give
+    };
+    const Case cases[] = {
+        {OpenAccess::ReadOnly, EBADF, 0}, {OpenAccess::WriteOnly, 0, EBADF}, {OpenAccess::ReadWrite, 0, 0}};
+    for (const Case& c : cases) {
+        NodeChannel channel(codec);
+        ASSERT_EQ(channel.open("/dev/null", c.access), 0);
+        ChannelReply reply;
+        EXPECT_EQ(channel.exchange({0, {1, 2}, 0, 0, RequestKind::Write}, reply), c.write) << int(c.access);
+        EXPECT_EQ(channel.exchange({0, {}, 8, 0, RequestKind::Read}, reply), c.read) << int(c.access);
+    }
+}
+
 TEST(ScriptedChannel, AnswersFromItsResponderOnlyWhileOpen)
 {
     std::vector<ChannelRequest> seen;

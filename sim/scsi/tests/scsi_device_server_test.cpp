@@ -93,6 +93,24 @@ TEST_F(ScsiDeviceServerTest, BlockNodeAnswersTheTwoAddressRequests) {
     EXPECT_EQ(block.exchange({payload::kSgIo, {}, 4, 0}, reply), EINVAL);
 }
 
+// A CD-ROM's medium cannot be written: its block node opens for reading only, as the kernel's.
+TEST(ScsiBlockNode, ReadOnlyMediumRefusesEveryOpenThatMayWrite) {
+    qv::test::TempRoot root;
+    ScsiBus bus;
+    bus.load(nlohmann::json::parse(R"({"adapters": [{"host": 0, "driver": "aic7xxx"}],
+      "targets": [{"host": 0, "id": 4, "sg": 0, "kind": "cdrom", "vendor": "QVOPT", "block": "/dev/scd0"}]})"));
+    ScsiDeviceServer server{bus};
+    server.start();
+    const std::pair<devsock::OpenAccess, int> cases[] = {
+        {devsock::OpenAccess::ReadOnly, 0}, {devsock::OpenAccess::WriteOnly, EROFS}, {devsock::OpenAccess::ReadWrite, EROFS}};
+    for (const auto& [access, result] : cases) {
+        devsock::SocketChannel block;
+        EXPECT_EQ(block.open(qv::sandboxPath("/dev/scd0"), access), result) << int(access);
+    }
+    devsock::SocketChannel generic;   // the generic node takes commands both ways
+    EXPECT_EQ(generic.open(qv::sandboxPath("/dev/sg0")), 0);
+}
+
 TEST_F(ScsiDeviceServerTest, OlderInterfaceAnswersEachClientItsOwnWrite) {
     // Two clients of one node write their commands before either reads: each reads its own answer.
     auto command = [](uint8_t opcode, uint8_t length, uint32_t replyLength) {

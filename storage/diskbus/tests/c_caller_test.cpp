@@ -47,6 +47,18 @@ TEST_F(CCallerTest, InventoryOfTheDefaultMachine) {
         EXPECT_NE(run.out.find(line), std::string::npos) << line << "in:\n" << run.out;
 }
 
+// The volume map only asks a node for its address: a medium that cannot be written (the CD-ROM,
+// whose node refuses every open that may write) still holds its volume.
+TEST_F(CCallerTest, ReadOnlyMediumHoldsItsVolume) {
+    root.writeFile("/etc/mtab", "/dev/scd0 /cdrom iso9660 ro 0 0\n");
+    const auto run = inventory("1");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const size_t line = run.out.find("drive 0:0:4 type 5 ");
+    ASSERT_NE(line, std::string::npos) << run.out;
+    const std::string drive = run.out.substr(line, run.out.find('\n', line) - line);
+    EXPECT_NE(drive.find(" mask 1 "), std::string::npos) << drive;
+}
+
 TEST_F(CCallerTest, RefusesWhatItCannotLoad) {
     const auto missing = qv::test::runProgram(qv::test::buildPath("storage/diskbus/qvdiskbus_inventory"),
                                               {root.at("/no/such/library.so")});

@@ -112,6 +112,25 @@ TEST_F(SoftwareCacheTest, SnmpdConfWithoutPassLinesKeepsDaemonsUnreadableKeepsOl
     EXPECT_EQ(cacheKey("total"), "3");
 }
 
+// A configuration that cannot be read (here a directory) is an error like a missing one: the
+// agent logs it and leaves the cache as it was, instead of rebuilding it with the daemons only.
+TEST_F(SoftwareCacheTest, UnreadableSnmpdConfIsLoggedAndKeepsTheCache)
+{
+    SoftwareCache first;
+    ASSERT_EQ(cacheKey("total"), "5");
+    setCacheTime(kFileTime);
+    ::unlink(root.at("/etc/snmp/snmpd.conf").c_str());
+    qv::test::makeDirectories(root.at("/etc/snmp/snmpd.conf"));
+    const qv::test::ProgramResult r =
+        qv::test::runProgram(qv::test::installedPath("swversion/qvrevagent/qvrevagent"),
+                             {"-g", ".1.3.6.1.4.1.93071.2.23.24.1.0"}, {{"QV_LOG_FILE", root.at("/agent.log")}});
+    EXPECT_LT(r.exitCode, 128) << r.err;
+    EXPECT_EQ(root.exists("/agent.log") ? root.readFile("/agent.log") : "",
+              "qvrevagent: system(AGENT_CMD AGENT_FILE) error\n");
+    EXPECT_EQ(cacheKey("total"), "5");
+    EXPECT_EQ(cacheKey("1"), "qvlanagent;0;0 0 0 0 0 0;4;1;A.01.02;Agent;");
+}
+
 TEST_F(SoftwareCacheTest, ConcurrentRebuildsLeaveAWholeCache)
 {
     SoftwareCache first;

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
 #include <vector>
@@ -267,6 +268,28 @@ TEST_F(RestartServiceTest, TheWatchdogActsWhenTheKicksStopAndNeverWhileTheyGoOn)
     EXPECT_EQ(service.wait(20s), 0);
     EXPECT_TRUE(logged("Signal SIGINT received\n"));
     expectStoppedLast();
+}
+
+// In the background the service's files are its own: members of the group of /var/qvserver
+// could otherwise stop the watchdog or change its action through the socket.
+TEST_F(RestartServiceTest, DetachedServiceKeepsItsSocketToItself)
+{
+    startController();
+    qv::test::ScopedEnv attached("QV_FOREGROUND", nullptr);
+    service.start(qv::test::installedPath("health/restart/qvrestartd/qvrestartd"), {},
+                  {{"QV_LOG_FILE", root.at("/qvrestartd.log")}});
+    ASSERT_EQ(service.wait(20s), 0);   // the starter ends at once
+    const std::string socketPath = root.at(kKickTimerSocketPath);
+    struct stat st {};
+    ASSERT_TRUE(qv::test::eventually([&] { return ::stat(socketPath.c_str(), &st) == 0; }, 20s)) << log();
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    // A poll time of 0 ends the detached service.
+    ASSERT_EQ(tell(SWPOLLTIME_AGT_MSG, 0), 1) << log();
+    EXPECT_TRUE(qv::test::eventually([&] { return logged("New polltime = 0\n") && !root.exists(kKickTimerSocketPath); }, 20s));
+    EXPECT_TRUE(qv::test::eventually([&] {
+        const auto all = commands();
+        return !all.empty() && all.back().command == kSetWatchdog && all.back().data == setBytes(0, 0, 6000);
+    }, 20s));
 }
 
 TEST_F(RestartServiceTest, IpmitoolSeesWhatTheServiceArmed)
