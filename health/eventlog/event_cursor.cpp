@@ -1,6 +1,7 @@
 // Each consumer's cursor: the next record it has not seen, one per call, surviving restarts and
 // starting over after an erase of the SEL.
 #include "eventlog_internal.h"
+#include "library_boundary.h"
 
 #include <cstring>
 
@@ -32,7 +33,7 @@ Step advance(int k, EvtStruct* out)
 }
 } // namespace
 
-extern "C" int QVEL_ReadNextUnseenEvent(EvtStruct* out, const char* cursorFile)
+static int readNextUnseenEvent(EvtStruct* out, const char* cursorFile)
 {
     // A cursor is a file name in the system root, nothing that could lead elsewhere.
     if (out == nullptr || cursorFile == nullptr || *cursorFile == '\0' || std::strchr(cursorFile, '/'))
@@ -66,4 +67,9 @@ extern "C" int QVEL_ReadNextUnseenEvent(EvtStruct* out, const char* cursorFile)
     // or it would take the record again and again.
     if (!saved && step.result == 0) return QVEL_ERR_FAILED;
     return step.result;
+}
+
+extern "C" int QVEL_ReadNextUnseenEvent(EvtStruct* out, const char* cursorFile)
+{
+    return qv::catchAtBoundary(QVEL_ERR_INVALID, [&] { return readNextUnseenEvent(out, cursorFile); });
 }

@@ -1,5 +1,6 @@
 // Keeping the soft log in step with the SEL: backup, sync after an erase, clear, sort, SEL info.
 #include "eventlog_internal.h"
+#include "library_boundary.h"
 
 #include "atomic_file.h"
 #include "mgmtctl.h"
@@ -48,7 +49,7 @@ void backupIfErased()
 
 using namespace qv::eventlog;
 
-extern "C" int QVEL_BackupEventLog(void)
+static int backupEventLog(void)
 {
     HeldLock lock;
     if (lock.result() != 0) return QVEL_ERR_FAILED;
@@ -63,7 +64,12 @@ extern "C" int QVEL_BackupEventLog(void)
     return 0;
 }
 
-extern "C" int QVEL_SyncEventLog(void)
+extern "C" int QVEL_BackupEventLog(void)
+{
+    return qv::catchAtBoundary(QVEL_ERR_FAILED, [&] { return backupEventLog(); });
+}
+
+static int syncEventLog(void)
 {
     // One lock around compare, backup and copy: two consumers noticing one erase back up once.
     HeldLock lock;
@@ -72,6 +78,11 @@ extern "C" int QVEL_SyncEventLog(void)
     int lastId = kUnknownRecord;
     if (QVEL_ReadLastSoftEvent(&lastId, nullptr) != 0) lastId = kUnknownRecord;
     return AddHwSELsToSoftLog(0, lastId, QVEL_NO_RECORD, nullptr);
+}
+
+extern "C" int QVEL_SyncEventLog(void)
+{
+    return qv::catchAtBoundary(QVEL_ERR_FAILED, [&] { return syncEventLog(); });
 }
 
 extern "C" int QVEL_ClearEventLog(void)
@@ -151,11 +162,11 @@ extern "C" int QVEL_GetEraseTime(unsigned long* eraseTime)
     return selInfoField(nullptr, eraseTime);
 }
 
-extern "C" int QVEL_SortSoftEvents(void)
+static int sortSoftEvents(void)
 {
     if (RetryMMC_OpenDevice() != 0) return QVEL_ERR_DEVICE_OPEN;
     std::vector<Sel> hardware;
-    const int readResult = readWholeSel(hardware);
+    const int readResult = qv::catchAtBoundary(QVEL_ERR_FAILED, [&] { return readWholeSel(hardware); });
     RetryMMC_CloseDevice();
     if (readResult == QVEL_ERR_SEL_READ && hardware.empty()) return QVEL_BackupEventLog();
     if (readResult != 0) return readResult;
@@ -187,4 +198,9 @@ extern "C" int QVEL_SortSoftEvents(void)
     if (qv::replaceFileContents(softLog, rebuilt) != 0) return QVEL_ERR_FAILED;
     writeRecordIdSetting(settingsPath(), hardware.empty() ? kFreshLog : hardware.back().recordId);
     return 0;
+}
+
+extern "C" int QVEL_SortSoftEvents(void)
+{
+    return qv::catchAtBoundary(QVEL_ERR_FAILED, [&] { return sortSoftEvents(); });
 }

@@ -1,6 +1,7 @@
 // Reading the soft log by record id, by position and from its end. Readers take no lock: they
 // see whole lines only.
 #include "eventlog_internal.h"
+#include "library_boundary.h"
 
 #include <cstring>
 #include <unistd.h>
@@ -76,7 +77,7 @@ int readAfterSync(int recordId, int* nextId, EvtStruct* out)
 }
 } // namespace
 
-extern "C" int QVEL_ReadEvent(int recordId, int* nextId, EvtStruct* out)
+static int readEvent(int recordId, int* nextId, EvtStruct* out)
 {
     if (nextId == nullptr || out == nullptr) return QVEL_ERR_INVALID;
     *nextId = QVEL_NO_RECORD;
@@ -97,7 +98,12 @@ extern "C" int QVEL_ReadEvent(int recordId, int* nextId, EvtStruct* out)
     return readAfterSync(recordId, nextId, out);
 }
 
-extern "C" int QVEL_ReadSoftEvent(int recordId, EvtStruct* out)
+extern "C" int QVEL_ReadEvent(int recordId, int* nextId, EvtStruct* out)
+{
+    return qv::catchAtBoundary(QVEL_ERR_INVALID, [&] { return readEvent(recordId, nextId, out); });
+}
+
+static int readSoftEvent(int recordId, EvtStruct* out)
 {
     if (out == nullptr) return QVEL_ERR_INVALID;
     const SoftRecord found = findSoftRecord(recordId);
@@ -107,7 +113,12 @@ extern "C" int QVEL_ReadSoftEvent(int recordId, EvtStruct* out)
     return 0;
 }
 
-extern "C" int QVEL_ReadLastSoftEvent(int* lastId, EvtStruct* out)
+extern "C" int QVEL_ReadSoftEvent(int recordId, EvtStruct* out)
+{
+    return qv::catchAtBoundary(QVEL_NO_EVENT, [&] { return readSoftEvent(recordId, out); });
+}
+
+static int readLastSoftEvent(int* lastId, EvtStruct* out)
 {
     // The soft log's last line wins over the stored id: a writer may have died between its
     // append and the settings update. Readers hold no lock, so they never rewrite the settings.
@@ -124,7 +135,12 @@ extern "C" int QVEL_ReadLastSoftEvent(int* lastId, EvtStruct* out)
     return 0;
 }
 
-extern "C" int QVEL_ReadEventLogEntry(int index, EvtStruct* out)
+extern "C" int QVEL_ReadLastSoftEvent(int* lastId, EvtStruct* out)
+{
+    return qv::catchAtBoundary(QVEL_ERR_NOT_FOUND, [&] { return readLastSoftEvent(lastId, out); });
+}
+
+static int readEventLogEntry(int index, EvtStruct* out)
 {
     if (out == nullptr) return QVEL_ERR_INVALID;
     std::string line;
@@ -137,7 +153,12 @@ extern "C" int QVEL_ReadEventLogEntry(int index, EvtStruct* out)
     return 0;
 }
 
-extern "C" int QVEL_GetNumberOfEvents(int* count)
+extern "C" int QVEL_ReadEventLogEntry(int index, EvtStruct* out)
+{
+    return qv::catchAtBoundary(QVEL_NO_EVENT, [&] { return readEventLogEntry(index, out); });
+}
+
+static int getNumberOfEvents(int* count)
 {
     if (count == nullptr) return QVEL_ERR_INVALID;
     *count = 0;
@@ -149,4 +170,9 @@ extern "C" int QVEL_GetNumberOfEvents(int* count)
         return QVEL_ERR_NO_LOG;
     *count = lines;
     return 0;
+}
+
+extern "C" int QVEL_GetNumberOfEvents(int* count)
+{
+    return qv::catchAtBoundary(QVEL_ERR_INVALID, [&] { return getNumberOfEvents(count); });
 }

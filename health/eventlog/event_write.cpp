@@ -1,5 +1,6 @@
 // Writing a record: the controller's SEL first, then the soft log, in hardware order.
 #include "eventlog_internal.h"
+#include "library_boundary.h"
 
 #include "mgmtctl.h"
 
@@ -52,7 +53,7 @@ int writeBothLogs(Sel* record, char* addString)
 }
 } // namespace
 
-extern "C" int QVEL_WriteEvent(Sel* record, char* addString)
+static int writeEvent(Sel* record, char* addString)
 {
     if (record == nullptr) return QVEL_ERR_INVALID;
     qv::eventlog::HeldLock lock;
@@ -62,15 +63,26 @@ extern "C" int QVEL_WriteEvent(Sel* record, char* addString)
     qv::eventlog::backupIfErased();
     if (record->eventVersion == 0) record->eventVersion = kDefaultEventVersion;
     if (RetryMMC_OpenDevice() != 0) return QVEL_ERR_DEVICE_OPEN;
-    int result = writeBothLogs(record, addString);
+    // Closed again whatever happens inside.
+    int result = qv::catchAtBoundary(QVEL_ERR_FAILED, [&] { return writeBothLogs(record, addString); });
     if (RetryMMC_CloseDevice() != 0) result = QVEL_ERR_DEVICE_CLOSE;
     return result;
 }
 
-extern "C" int QVEL_WriteSoftEvent(Sel* record, char* addString)
+extern "C" int QVEL_WriteEvent(Sel* record, char* addString)
+{
+    return qv::catchAtBoundary(QVEL_ERR_FAILED, [&] { return writeEvent(record, addString); });
+}
+
+static int writeSoftEvent(Sel* record, char* addString)
 {
     if (record == nullptr) return QVEL_ERR_INVALID;
     if (!qv::eventlog::appendRecord(*record, addString)) return QVEL_ERR_FAILED;
     qv::eventlog::writeRecordIdSetting(qv::eventlog::settingsPath(), record->recordId);
     return 0;
+}
+
+extern "C" int QVEL_WriteSoftEvent(Sel* record, char* addString)
+{
+    return qv::catchAtBoundary(QVEL_ERR_FAILED, [&] { return writeSoftEvent(record, addString); });
 }

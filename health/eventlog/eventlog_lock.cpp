@@ -1,8 +1,11 @@
 // The event log lock: one lock file for every writer of the soft log, re-entrant within a process
 // so that a writer may call the other writers while it holds the lock.
 #include "eventlog_internal.h"
+#include "library_boundary.h"
 
 #include "tvk_semaphore.h"
+
+#include <cerrno>
 
 namespace {
 constexpr unsigned long kLockTimeoutMs = 10000;
@@ -10,7 +13,7 @@ constexpr int kNestedHandle = -1;
 int nQVELSemAcquired = 0;
 } // namespace
 
-extern "C" int QVEL_GrabSemaphore(int* handle)
+static int grabSemaphore(int* handle)
 {
     if (handle == nullptr) return QVEL_ERR_INVALID;
     if (nQVELSemAcquired > 0) {
@@ -29,6 +32,11 @@ extern "C" int QVEL_GrabSemaphore(int* handle)
     *handle = h;
     ++nQVELSemAcquired;
     return 0;
+}
+
+extern "C" int QVEL_GrabSemaphore(int* handle)
+{
+    return qv::catchAtBoundary(ENOMEM, [&] { return grabSemaphore(handle); });
 }
 
 extern "C" int QVEL_GiveUpSemaphore(int handle)

@@ -1,5 +1,6 @@
 // Sensor names for event records, from the controller's SDR repository read once per process.
 #include "eventlog_internal.h"
+#include "library_boundary.h"
 
 #include "mgmtctl.h"
 
@@ -112,7 +113,9 @@ void BuildSdrTable()
         g_fTableError = true;
         return;
     }
-    const bool built = readRepository();
+    // Cut short by an allocation failure, the read is a failed one: the device is closed and no
+    // part of a table is kept.
+    const bool built = qv::catchAtBoundary(false, readRepository);
     MMC_CloseDevice();
     if (!built) {
         g_fTableError = true;

@@ -19,6 +19,17 @@ constexpr off_t kTailChunk = 8192;
 struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
 };
+
+// What a call cut short by a failed allocation must still give back.
+struct LineBuffer {
+    char* data = nullptr;
+    size_t capacity = 0;
+    ~LineBuffer() { std::free(data); }
+};
+struct DescriptorCloser {
+    int fd;
+    ~DescriptorCloser() { ::close(fd); }
+};
 } // namespace
 
 bool forEachSoftLogLineFrom(const std::string& path, const SoftLogPlace* from,
@@ -29,8 +40,9 @@ bool forEachSoftLogLineFrom(const std::string& path, const SoftLogPlace* from,
     std::unique_ptr<FILE, FileCloser> file(raw);
     struct stat st {};
     if (::fstat(::fileno(file.get()), &st) != 0) return true;
-    char* buffer = nullptr;
-    size_t capacity = 0;
+    LineBuffer owned;
+    char*& buffer = owned.data;
+    size_t& capacity = owned.capacity;
     SoftLogPlace place;
     place.valid = true;
     place.device = st.st_dev;
@@ -60,7 +72,6 @@ bool forEachSoftLogLineFrom(const std::string& path, const SoftLogPlace* from,
             ++place.index;
         }
     }
-    std::free(buffer);
     return true;
 }
 
@@ -76,6 +87,7 @@ bool lastRecordLine(const std::string& path, std::string& line)
     // The tail usually holds the last line; a damaged or odd end falls back to a full scan.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
+    const DescriptorCloser closer{fd};
     struct stat st {};
     std::string tail;
     if (::fstat(fd, &st) == 0 && st.st_size > 0) {
@@ -90,14 +102,12 @@ bool lastRecordLine(const std::string& path, std::string& line)
                 const size_t begin = previous == std::string::npos ? 0 : previous + 1;
                 std::string candidate = tail.substr(begin, end - begin);
                 if (parseRecordId(candidate)) {
-                    ::close(fd);
                     line = std::move(candidate);
                     return true;
                 }
             }
         }
     }
-    ::close(fd);
     bool found = false;
     forEachSoftLogLine(path, [&](const std::string& l) {
         if (parseRecordId(l)) {
@@ -135,6 +145,8 @@ bool ReadNthSoftEvent(int n, std::string& line)
 
 int appendSoftLogLine(const std::string& path, const std::string& line)
 {
+    std::string text;
+    text.reserve(line.size() + 1);   // no allocation, and so no failure, while the file is open
     const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, kSoftLogMode);
     if (fd < 0) return errno;
     struct stat st {};
@@ -146,7 +158,8 @@ int appendSoftLogLine(const std::string& path, const std::string& line)
     char last = '\n';
     if (st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) != 1) last = '\n';
     // A line cut by a crash must not swallow this one.
-    const std::string text = last == '\n' ? line : std::string(1, '\n').append(line);
+    if (last != '\n') text += '\n';
+    text += line;
     const ssize_t written = ::write(fd, text.data(), text.size());
     int error = 0;
     if (written != static_cast<ssize_t>(text.size())) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "data_store.h"
+#include "library_boundary.h"
 #include "store_file.h"
 
 using namespace qv::devstore;
@@ -213,38 +214,28 @@ int getEntityData(int index, stDeviceEntity2* out, char* buffer, int size)
     return 0;
 }
 
-template <class F>
-int guarded(F&& body)
-{
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return QVDE_ERR_TEXT_NOT_SET;
-    }
-}
-
 } // namespace
 
 extern "C" {
 
 int QVDE_EstablishDevice(enEntityType type, void* data, enEntityAction action, int* handle)
 {
-    return guarded([&] { return establish(type, data, action, handle); });
+    return qv::catchAtBoundary(QVDE_ERR_TEXT_NOT_SET, [&] { return establish(type, data, action, handle); });
 }
 
 int QVDE_UpdateHealth(int handle, int health)
 {
-    return guarded([&] { return updateHealth(handle, health); });
+    return qv::catchAtBoundary(QVDE_ERR_TEXT_NOT_SET, [&] { return updateHealth(handle, health); });
 }
 
 int QVDE_RemoveDevice(int handle)
 {
-    return guarded([&] { return removeDevice(handle); });
+    return qv::catchAtBoundary(QVDE_ERR_TEXT_NOT_SET, [&] { return removeDevice(handle); });
 }
 
 int QVDE_QueryDeviceCount(int* count)
 {
-    return guarded([&] {
+    return qv::catchAtBoundary(QVDE_ERR_TEXT_NOT_SET, [&] {
         // An unreadable store counts as empty for this informational call.
         const int n = gpStore->LoadStore() == 0 ? static_cast<int>(gpStore->GetEntryCount()) : 0;
         if (count) *count = n;
@@ -254,17 +245,17 @@ int QVDE_QueryDeviceCount(int* count)
 
 int QVDE_GetDeviceEntity(int index, stDeviceEntity2* out)
 {
-    return guarded([&] { return getEntity(index, out); });
+    return qv::catchAtBoundary(QVDE_ERR_TEXT_NOT_SET, [&] { return getEntity(index, out); });
 }
 
 int QVDE_GetDeviceEntityData(int index, stDeviceEntity2* out, char* buffer, int size)
 {
-    return guarded([&] { return getEntityData(index, out, buffer, size); });
+    return qv::catchAtBoundary(QVDE_ERR_TEXT_NOT_SET, [&] { return getEntityData(index, out, buffer, size); });
 }
 
 int QVDE_RemoveStaleEntries(int maxAgeSeconds)
 {
-    return guarded([&] { return removeStaleEntries(maxAgeSeconds); });
+    return qv::catchAtBoundary(QVDE_ERR_TEXT_NOT_SET, [&] { return removeStaleEntries(maxAgeSeconds); });
 }
 
 int QVDE_RegisterAgent(unsigned capabilities)

@@ -4,6 +4,7 @@
 #include "mgmtctl.h"
 #include "channel_hook.h"
 
+#include "library_boundary.h"
 #include "mmcdev_driver_blocks.h"
 #include "mmcdev_node_codec.h"
 #include "mmcdev_payload.h"
@@ -68,13 +69,15 @@ void setDeviceChannelFactoryForTests(DeviceChannelFactory factory)
 
 extern "C" int TunnelOpenDriver(void)
 {
-    g_channel.reset();  // one channel per process: a second open must not leak the first
-    std::string path = qv::sandboxPath(mmcdev::kDevicePath);
-    auto channel = g_factoryForTests ? g_factoryForTests()
-                                     : qv::devsock::channelForNode(path, nodeCodec());
-    if (int error = channel->open(path); error != 0) return openResult(error);
-    g_channel = std::move(channel);
-    return 0;
+    return qv::catchAtBoundary(MMC_NO_MEMORY, [&]() -> int {
+        g_channel.reset();  // one channel per process: a second open must not leak the first
+        std::string path = qv::sandboxPath(mmcdev::kDevicePath);
+        auto channel = g_factoryForTests ? g_factoryForTests()
+                                         : qv::devsock::channelForNode(path, nodeCodec());
+        if (int error = channel->open(path); error != 0) return openResult(error);
+        g_channel = std::move(channel);
+        return 0;
+    });
 }
 
 extern "C" int TunnelCloseDriver(void)
@@ -86,63 +89,71 @@ extern "C" int TunnelCloseDriver(void)
 
 extern "C" int TunnelSendReceive(unsigned char* input, int ilen, unsigned char* output, int* olen)
 {
-    if (olen == nullptr || ilen < 0 || *olen < 0 || (ilen > 0 && input == nullptr))
-        return MMC_BAD_PARAMETERS;
-    if (ilen > kLargestDriverCount) return MMC_BAD_DATA;
-    const int offered = std::min(*olen, kLargestDriverCount);
-    if (offered > 0 && output == nullptr) return MMC_BAD_PARAMETERS;
+    return qv::catchAtBoundary(MMC_NO_MEMORY, [&]() -> int {
+        if (olen == nullptr || ilen < 0 || *olen < 0 || (ilen > 0 && input == nullptr))
+            return MMC_BAD_PARAMETERS;
+        if (ilen > kLargestDriverCount) return MMC_BAD_DATA;
+        const int offered = std::min(*olen, kLargestDriverCount);
+        if (offered > 0 && output == nullptr) return MMC_BAD_PARAMETERS;
 
-    ChannelReply reply;
-    if (!driverRequest(mmcdev::kSendReceive, std::vector<uint8_t>(input, input + ilen),
-                       static_cast<uint32_t>(offered), 0, reply)) {
-        *olen = offered;
-        return MMC_DRIVER_FAILURE;
-    }
-    // Copy no more than was offered, but report the true length so the caller can tell.
-    std::copy_n(reply.dataIn.begin(), std::min(reply.dataIn.size(), static_cast<size_t>(offered)),
-                output);
-    *olen = static_cast<int>(std::min<size_t>(reply.dataIn.size(), INT_MAX));
-    return retcodeOf(reply);
+        ChannelReply reply;
+        if (!driverRequest(mmcdev::kSendReceive, std::vector<uint8_t>(input, input + ilen),
+                           static_cast<uint32_t>(offered), 0, reply)) {
+            *olen = offered;
+            return MMC_DRIVER_FAILURE;
+        }
+        // Copy no more than was offered, but report the true length so the caller can tell.
+        std::copy_n(reply.dataIn.begin(), std::min(reply.dataIn.size(), static_cast<size_t>(offered)),
+                    output);
+        *olen = static_cast<int>(std::min<size_t>(reply.dataIn.size(), INT_MAX));
+        return retcodeOf(reply);
+    });
 }
 
 extern "C" int TunnelGetVersionNumber(char* oem_name, char* version_letter,
                                       unsigned char* version_major, unsigned char* version_minor)
 {
-    mmcdev::KERNEL_VERSION block{};
-    constexpr size_t kAfterRetcode = sizeof block - mmcdev::kRetcodeBytes;
-    ChannelReply reply;
-    if (!driverRequest(mmcdev::kDriverVersion, {}, kAfterRetcode, kAfterRetcode, reply))
-        return MMC_DRIVER_FAILURE;
-    auto* bytes = reinterpret_cast<uint8_t*>(&block);
-    std::copy_n(reply.status.begin(), mmcdev::kRetcodeBytes, bytes);
-    std::copy_n(reply.dataIn.begin(), kAfterRetcode, bytes + mmcdev::kRetcodeBytes);
-    if (oem_name) {
-        // The driver's name may lack its terminator.
-        size_t length = strnlen(block.oem_name, mmcdev::kOemNameChars);
-        std::memcpy(oem_name, block.oem_name, length);
-        oem_name[length] = '\0';
-    }
-    if (version_letter) *version_letter = block.version_letter;
-    if (version_major) *version_major = block.version_major;
-    if (version_minor) *version_minor = block.version_minor;
-    return block.retcode;
+    return qv::catchAtBoundary(MMC_NO_MEMORY, [&]() -> int {
+        mmcdev::KERNEL_VERSION block{};
+        constexpr size_t kAfterRetcode = sizeof block - mmcdev::kRetcodeBytes;
+        ChannelReply reply;
+        if (!driverRequest(mmcdev::kDriverVersion, {}, kAfterRetcode, kAfterRetcode, reply))
+            return MMC_DRIVER_FAILURE;
+        auto* bytes = reinterpret_cast<uint8_t*>(&block);
+        std::copy_n(reply.status.begin(), mmcdev::kRetcodeBytes, bytes);
+        std::copy_n(reply.dataIn.begin(), kAfterRetcode, bytes + mmcdev::kRetcodeBytes);
+        if (oem_name) {
+            // The driver's name may lack its terminator.
+            size_t length = strnlen(block.oem_name, mmcdev::kOemNameChars);
+            std::memcpy(oem_name, block.oem_name, length);
+            oem_name[length] = '\0';
+        }
+        if (version_letter) *version_letter = block.version_letter;
+        if (version_major) *version_major = block.version_major;
+        if (version_minor) *version_minor = block.version_minor;
+        return block.retcode;
+    });
 }
 
 extern "C" int TunnelReadPort(int port, unsigned char* data)
 {
-    if (port < 1 || port > 3 || data == nullptr) return MMC_DRIVER_FAILURE;
-    const uint32_t request = mmcdev::kReadPort1 + static_cast<uint32_t>(port - 1);
-    ChannelReply reply;
-    if (!driverRequest(request, {}, 1, 1, reply)) return MMC_DRIVER_FAILURE;
-    *data = reply.dataIn[0];
-    return retcodeOf(reply);
+    return qv::catchAtBoundary(MMC_NO_MEMORY, [&]() -> int {
+        if (port < 1 || port > 3 || data == nullptr) return MMC_DRIVER_FAILURE;
+        const uint32_t request = mmcdev::kReadPort1 + static_cast<uint32_t>(port - 1);
+        ChannelReply reply;
+        if (!driverRequest(request, {}, 1, 1, reply)) return MMC_DRIVER_FAILURE;
+        *data = reply.dataIn[0];
+        return retcodeOf(reply);
+    });
 }
 
 extern "C" int TunnelWritePort(int port, int data)
 {
-    if (port < 1 || port > 3) return MMC_DRIVER_FAILURE;
-    const uint32_t request = mmcdev::kWritePort1 + static_cast<uint32_t>(port - 1);
-    ChannelReply reply;
-    if (!driverRequest(request, {static_cast<uint8_t>(data)}, 0, 0, reply)) return MMC_DRIVER_FAILURE;
-    return retcodeOf(reply);
+    return qv::catchAtBoundary(MMC_NO_MEMORY, [&]() -> int {
+        if (port < 1 || port > 3) return MMC_DRIVER_FAILURE;
+        const uint32_t request = mmcdev::kWritePort1 + static_cast<uint32_t>(port - 1);
+        ChannelReply reply;
+        if (!driverRequest(request, {static_cast<uint8_t>(data)}, 0, 0, reply)) return MMC_DRIVER_FAILURE;
+        return retcodeOf(reply);
+    });
 }

@@ -1,6 +1,7 @@
 // Reading the controller's SMM and SMS message buffers.
 #include "mgmtctl.h"
 #include "command_exchange.h"
+#include "library_boundary.h"
 
 #include <algorithm>
 #include <cstring>
@@ -29,10 +30,14 @@ int readMessageBuffer(uint8_t command, void* Message, unsigned char* Length, boo
 
 extern "C" int MMC_ReadSMMMessageBuffer(void* Message, unsigned char* Length)
 {
-    return readMessageBuffer(0x35, Message, Length, true);
+    return qv::catchAtBoundary(MMC_NO_MEMORY, [&] {
+        return readMessageBuffer(0x35, Message, Length, true);
+    });
 }
 
 extern "C" int MMC_ReadSMSMessageBuffer(void* Message, unsigned char* Length)
 {
-    return readMessageBuffer(0x37, Message, Length, false);
+    return qv::catchAtBoundary(MMC_NO_MEMORY, [&] {
+        return readMessageBuffer(0x37, Message, Length, false);
+    });
 }

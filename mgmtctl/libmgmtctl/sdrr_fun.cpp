@@ -1,6 +1,7 @@
 // SDR repository commands.
 #include "mgmtctl.h"
 #include "command_exchange.h"
+#include "library_boundary.h"
 
 using namespace qv::mgmtctl;
 
@@ -18,7 +19,9 @@ extern "C" int MMC_GetSDRRepositoryInfo(unsigned char* Version, unsigned short* 
                                         unsigned short* FreeSpace, unsigned long* AddTime,
                                         unsigned long* EraseTime, unsigned char* OperationSupport)
 {
-    return repositoryInfo(0x20, Version, RecCount, FreeSpace, AddTime, EraseTime, OperationSupport);
+    return qv::catchAtBoundary(MMC_NO_MEMORY, [&]() -> int {
+        return repositoryInfo(0x20, Version, RecCount, FreeSpace, AddTime, EraseTime, OperationSupport);
+    });
 }
 
 extern "C" int MMC_GetSDRRepositoryAllocInfo(unsigned short* NumPossAlloc,
@@ -27,13 +30,17 @@ extern "C" int MMC_GetSDRRepositoryAllocInfo(unsigned short* NumPossAlloc,
                                              unsigned short* LargestFreeBlock,
                                              unsigned char* MaxRecordSize)
 {
-    return repositoryAllocInfo(0x21, NumPossAlloc, AllocUnitSize, NumFreeAllocUnits,
-                               LargestFreeBlock, MaxRecordSize);
+    return qv::catchAtBoundary(MMC_NO_MEMORY, [&]() -> int {
+        return repositoryAllocInfo(0x21, NumPossAlloc, AllocUnitSize, NumFreeAllocUnits,
+                                   LargestFreeBlock, MaxRecordSize);
+    });
 }
 
 extern "C" int MMC_ReserveSDRRepository(unsigned short* Reservation)
 {
-    return commandWord(kStorageNetFn, 0x22, {}, Reservation);
+    return qv::catchAtBoundary(MMC_NO_MEMORY, [&]() -> int {
+        return commandWord(kStorageNetFn, 0x22, {}, Reservation);
+    });
 }
 
 extern "C" int RetryMMC_ReserveSDRRepository(unsigned short* ReservationID)
@@ -44,33 +51,43 @@ extern "C" int RetryMMC_ReserveSDRRepository(unsigned short* ReservationID)
 extern "C" int MMC_GetSDR(int Reservation, int RecID, int Offset, int ReadBytes,
                           unsigned short* NextID, SDR* Data)
 {
-    const int count = ReadBytes == kWholeRecord ? kWholeRecordBytes : ReadBytes;
-    if (count < 0 || count > kMaxReadBytes) return MMC_BAD_DATA;
-    return readSdrPart(kStorageNetFn, 0x23, 34, Reservation, RecID, Offset, count, NextID, Data);
+    return qv::catchAtBoundary(MMC_NO_MEMORY, [&]() -> int {
+        const int count = ReadBytes == kWholeRecord ? kWholeRecordBytes : ReadBytes;
+        if (count < 0 || count > kMaxReadBytes) return MMC_BAD_DATA;
+        return readSdrPart(kStorageNetFn, 0x23, 34, Reservation, RecID, Offset, count, NextID, Data);
+    });
 }
 
 extern "C" int MMC_AddSDR(SDR* RecData, unsigned short* RecID)
 {
-    if (RecData == nullptr) return MMC_BAD_PARAMETERS;
-    const auto* record = reinterpret_cast<const uint8_t*>(RecData);
-    const int length = record[kRecordLengthOffset] + kSdrHeaderBytes;
-    if (length > kMaxAddBytes) return MMC_BAD_DATA;
-    return commandWord(kStorageNetFn, 0x24, RequestData().bytes(record, length), RecID);
+    return qv::catchAtBoundary(MMC_NO_MEMORY, [&]() -> int {
+        if (RecData == nullptr) return MMC_BAD_PARAMETERS;
+        const auto* record = reinterpret_cast<const uint8_t*>(RecData);
+        const int length = record[kRecordLengthOffset] + kSdrHeaderBytes;
+        if (length > kMaxAddBytes) return MMC_BAD_DATA;
+        return commandWord(kStorageNetFn, 0x24, RequestData().bytes(record, length), RecID);
+    });
 }
 
 extern "C" int MMC_PartialAddSDR(int Reservation, int RecID, int Offset, int Length, int Progress,
                                  const void* Data, unsigned short* RecIDout)
 {
-    return partialAdd(0x25, kMaxPartialAddBytes, Reservation, RecID, Offset, Length, Progress, Data,
-                      RecIDout);
+    return qv::catchAtBoundary(MMC_NO_MEMORY, [&]() -> int {
+        return partialAdd(0x25, kMaxPartialAddBytes, Reservation, RecID, Offset, Length, Progress, Data,
+                          RecIDout);
+    });
 }
 
 extern "C" int MMC_DeleteSDR(int Reservation, int RecID, unsigned short* RecIDout)
 {
-    return commandWord(kStorageNetFn, 0x26, RequestData().u16(Reservation).u16(RecID), RecIDout);
+    return qv::catchAtBoundary(MMC_NO_MEMORY, [&]() -> int {
+        return commandWord(kStorageNetFn, 0x26, RequestData().u16(Reservation).u16(RecID), RecIDout);
+    });
 }
 
 extern "C" int MMC_ClearSDRRepository(int Reservation, int Flags, unsigned char* Progress)
 {
-    return clearRepository(0x27, Reservation, Flags, Progress);
+    return qv::catchAtBoundary(MMC_NO_MEMORY, [&]() -> int {
+        return clearRepository(0x27, Reservation, Flags, Progress);
+    });
 }

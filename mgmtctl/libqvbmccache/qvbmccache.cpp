@@ -1,6 +1,7 @@
 #include "qvbmccache.h"
 
 #include "ipmi_pipe.h"
+#include "library_boundary.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -60,40 +61,42 @@ extern "C" unsigned int QvIpmiGetData(unsigned int opCode, unsigned int iPackage
                                       unsigned int iUnit, ParamsType* pParams, sdType sdData,
                                       unsigned int* pcbDataRet)
 {
-    RequestMessage message{};
-    message.request.opCode = opCode;
-    message.request.cbMaxSize = sdData.cb;
-    message.request.iPackage = iPackage;
-    message.request.iUnit = iUnit;
-    if (pParams)
-        message.request.params = *pParams;
+    return qv::catchAtBoundary(IPMI_PIPE_FAILED, [&] {
+        RequestMessage message{};
+        message.request.opCode = opCode;
+        message.request.cbMaxSize = sdData.cb;
+        message.request.iPackage = iPackage;
+        message.request.iUnit = iUnit;
+        if (pParams)
+            message.request.params = *pParams;
 
-    const std::string name = replyPipeName(::getpid());
-    if (name.empty() || name.size() > kReplyNameField)
-        return IPMI_PIPE_FAILED;
-    std::memcpy(message.szRetPipeName, name.data(), name.size());
+        const std::string name = replyPipeName(::getpid());
+        if (name.empty() || name.size() > kReplyNameField)
+            return IPMI_PIPE_FAILED;
+        std::memcpy(message.szRetPipeName, name.data(), name.size());
 
-    CIpmiPipe pipe;
-    pipe.InitPipe(name);
-    if (pipe.ConnectPipe() != 0)
-        return IPMI_PIPE_FAILED;
-    if (::mkfifo(pipe.szRetPipeName.c_str(), 0700) != 0)
-        return IPMI_PIPE_FAILED;
+        CIpmiPipe pipe;
+        pipe.InitPipe(name);
+        if (pipe.ConnectPipe() != 0)
+            return IPMI_PIPE_FAILED;
+        if (::mkfifo(pipe.szRetPipeName.c_str(), 0700) != 0)
+            return IPMI_PIPE_FAILED;
 
-    ResponseBlock reply{};
-    const ssize_t got = exchange(pipe, message, reply);
-    pipe.DisconnectPipe();
-    ::unlink(pipe.szRetPipeName.c_str());
-    if (got < static_cast<ssize_t>(kResponseHeaderBytes))
-        return IPMI_PIPE_FAILED;
+        ResponseBlock reply{};
+        const ssize_t got = exchange(pipe, message, reply);
+        pipe.DisconnectPipe();
+        ::unlink(pipe.szRetPipeName.c_str());
+        if (got < static_cast<ssize_t>(kResponseHeaderBytes))
+            return IPMI_PIPE_FAILED;
 
-    // Never more than the reply carries, the data field holds or the caller's buffer takes.
-    const size_t carried = static_cast<size_t>(got) - kResponseHeaderBytes;
-    size_t count = std::min<size_t>({reply.cbData, carried, sizeof reply.data});
-    count = sdData.pb ? std::min<size_t>(count, sdData.cb) : 0;
-    if (count)
-        std::memcpy(sdData.pb, reply.data, count);
-    if (pcbDataRet)
-        *pcbDataRet = static_cast<unsigned int>(count);
-    return reply.status;
+        // Never more than the reply carries, the data field holds or the caller's buffer takes.
+        const size_t carried = static_cast<size_t>(got) - kResponseHeaderBytes;
+        size_t count = std::min<size_t>({reply.cbData, carried, sizeof reply.data});
+        count = sdData.pb ? std::min<size_t>(count, sdData.cb) : 0;
+        if (count)
+            std::memcpy(sdData.pb, reply.data, count);
+        if (pcbDataRet)
+            *pcbDataRet = static_cast<unsigned int>(count);
+        return reply.status;
+    });
 }

@@ -147,6 +147,16 @@ int Connection::roundTrip(const Request& request, Reply& reply)
     std::vector<uint8_t> message = encodeRequest(request);
     if (send(fd_, message.data(), message.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(message.size()))
         return errno != 0 ? errno : EIO;
+    // Once the request is out, its reply leaves the socket even when a failed allocation cuts the
+    // exchange short: left there, it would answer the next request.
+    struct UnreadReply {
+        int fd;
+        bool taken = false;
+        ~UnreadReply()
+        {
+            if (!taken) ::recv(fd, nullptr, 0, MSG_DONTWAIT | MSG_TRUNC);
+        }
+    } unread{fd_};
     pollfd waitFor{fd_, POLLIN, 0};
     int ready;
     do {
@@ -160,6 +170,7 @@ int Connection::roundTrip(const Request& request, Reply& reply)
     if (pending < 0) return errno;
     std::vector<uint8_t> buffer(std::clamp<size_t>(static_cast<size_t>(pending), 1, kMaxMessage));
     ssize_t received = recv(fd_, buffer.data(), buffer.size(), MSG_TRUNC);
+    unread.taken = true;
     if (received <= 0) return received == 0 ? ECONNRESET : errno;
     if (static_cast<size_t>(received) > buffer.size()) return EMSGSIZE;
     return decodeReply(buffer.data(), static_cast<size_t>(received), reply) ? 0 : EIO;

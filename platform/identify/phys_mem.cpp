@@ -2,6 +2,7 @@
 // offset is the physical address; mapping past its end would fault on access, so it is refused.
 #include "identify.h"
 
+#include "library_boundary.h"
 #include "sandbox_path.h"
 
 #include <cerrno>
@@ -38,35 +39,37 @@ long pageSize() { return sysconf(_SC_PAGESIZE); }
 
 void* MmMapIoSpace(PHYSICAL_ADDRESS base_addr, unsigned bytesnum, int)
 {
-    int fd = memoryDevice();
-    if (fd < 0) {
-        std::perror("open()");
-        return nullptr;
-    }
-    if (base_addr.QuadPart < 0 || bytesnum == 0) {
-        errno = EINVAL;
-        std::perror("mmap()");
-        return nullptr;
-    }
-    struct stat st {};
-    if (fstat(fd, &st) != 0) {
-        std::perror("mmap()");
-        return nullptr;
-    }
-    long long end = base_addr.QuadPart + bytesnum;
-    if (S_ISREG(st.st_mode) && st.st_size < end) {
-        errno = ENXIO;
-        std::perror("mmap()");
-        return nullptr;
-    }
-    long long offset = base_addr.QuadPart % pageSize();
-    void* area = mmap(nullptr, static_cast<size_t>(bytesnum + offset), PROT_READ, MAP_SHARED, fd,
-                      static_cast<off_t>(base_addr.QuadPart - offset));
-    if (area == MAP_FAILED) {
-        std::perror("mmap()");
-        return nullptr;
-    }
-    return static_cast<char*>(area) + offset;
+    return qv::catchAtBoundary(nullptr, [&]() -> void* {
+        int fd = memoryDevice();
+        if (fd < 0) {
+            std::perror("open()");
+            return nullptr;
+        }
+        if (base_addr.QuadPart < 0 || bytesnum == 0) {
+            errno = EINVAL;
+            std::perror("mmap()");
+            return nullptr;
+        }
+        struct stat st {};
+        if (fstat(fd, &st) != 0) {
+            std::perror("mmap()");
+            return nullptr;
+        }
+        long long end = base_addr.QuadPart + bytesnum;
+        if (S_ISREG(st.st_mode) && st.st_size < end) {
+            errno = ENXIO;
+            std::perror("mmap()");
+            return nullptr;
+        }
+        long long offset = base_addr.QuadPart % pageSize();
+        void* area = mmap(nullptr, static_cast<size_t>(bytesnum + offset), PROT_READ, MAP_SHARED, fd,
+                          static_cast<off_t>(base_addr.QuadPart - offset));
+        if (area == MAP_FAILED) {
+            std::perror("mmap()");
+            return nullptr;
+        }
+        return static_cast<char*>(area) + offset;
+    });
 }
 
 void MmUnmapIoSpace(void* address, unsigned bytesnum)

@@ -1,6 +1,7 @@
 #include "registry.h"
 
 #include "atomic_file.h"
+#include "library_boundary.h"
 #include "sandbox_path.h"
 #include "tvk_semaphore.h"
 
@@ -115,6 +116,7 @@ unsigned CRegistry::OpenTemp()
     std::string pattern = CreateBackupName(".TMP", false) + ".XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
+    szTempName.reserve(pattern.size());   // no allocation, and so no failure, once the file exists
     int fd = mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) return failure();
     szTempName = name.data();
@@ -455,48 +457,52 @@ std::string CRegistry::CreateBackupName(const char* pszSuffix, bool fNoRoot) con
 
 unsigned GetRegData(const char* pszFullKey, void* pData, unsigned sDataMax)
 {
-    char szKey[REG_KEY_BUFFER];
-    const char* pszValueName = nullptr;
-    if (pData == nullptr && sDataMax > 0) return ERR_BAD_ARGUMENT;
-    if (unsigned status = ParseRegKey(pszFullKey, szKey, &pszValueName)) return status;
-    CRegistry registry(nullptr);
-    long keyPos = 0, valuePos = 0;
-    unsigned status = registry.Open(CRegistry::ACCESS_READ);
-    if (status == 0) status = registry.LocateKey(szKey, &keyPos);
-    if (status == 0) status = registry.LocateValue(keyPos, pszValueName, &valuePos);
-    if (status == 0) status = registry.ReadValue(valuePos, pData, sDataMax);
-    registry.Close(0);
-    return status;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&] {
+        char szKey[REG_KEY_BUFFER];
+        const char* pszValueName = nullptr;
+        if (pData == nullptr && sDataMax > 0) return ERR_BAD_ARGUMENT;
+        if (unsigned status = ParseRegKey(pszFullKey, szKey, &pszValueName)) return status;
+        CRegistry registry(nullptr);
+        long keyPos = 0, valuePos = 0;
+        unsigned status = registry.Open(CRegistry::ACCESS_READ);
+        if (status == 0) status = registry.LocateKey(szKey, &keyPos);
+        if (status == 0) status = registry.LocateValue(keyPos, pszValueName, &valuePos);
+        if (status == 0) status = registry.ReadValue(valuePos, pData, sDataMax);
+        registry.Close(0);
+        return status;
+    });
 }
 
 unsigned SetRegData(const char* pszFullKey, const void* pData, unsigned long sData)
 {
-    char szKey[REG_KEY_BUFFER];
-    const char* pszValueName = nullptr;
-    if ((pData == nullptr && sData > 0) || sData > UINT_MAX) return ERR_BAD_ARGUMENT;
-    if (unsigned status = ParseRegKey(pszFullKey, szKey, &pszValueName)) return status;
-    // A name that cannot stay on its own line, or a value line that starts like a section
-    // header, would write lines that readers take for other sections or values.
-    if (std::strpbrk(szKey, "]\r\n") != nullptr || std::strpbrk(pszValueName, "=\r\n") != nullptr ||
-        pszValueName[0] == '[')
-        return ERR_BAD_ARGUMENT;
-    sdType sd{static_cast<const unsigned char*>(pData), static_cast<unsigned>(sData)};
-    CRegistry registry(nullptr);
-    unsigned status = registry.Open(CRegistry::ACCESS_WRITE);
-    if (status == 0) status = registry.OpenTemp();
-    if (status != 0) return status;
-    long keyPos = 0, valuePos = 0;
-    status = registry.LocateKey(szKey, &keyPos);
-    if (status == ERR_REG_KEY_NOT_FOUND) {
-        status = registry.AddKeyValue(szKey, pszValueName, sd);
-    } else if (status == 0) {
-        status = registry.LocateValue(keyPos, pszValueName, &valuePos);
-        if (status == ERR_REG_KEY_NOT_FOUND || status == ERR_REG_VALUE_NOT_FOUND)
-            status = registry.AddValue(keyPos, pszValueName, sd);
-        else if (status == 0)
-            status = registry.ReplaceValue(valuePos, sd);
-    }
-    if (status == 0) status = registry.ReplaceRegistry(0);
-    registry.Close(0);
-    return status;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&] {
+        char szKey[REG_KEY_BUFFER];
+        const char* pszValueName = nullptr;
+        if ((pData == nullptr && sData > 0) || sData > UINT_MAX) return ERR_BAD_ARGUMENT;
+        if (unsigned status = ParseRegKey(pszFullKey, szKey, &pszValueName)) return status;
+        // A name that cannot stay on its own line, or a value line that starts like a section
+        // header, would write lines that readers take for other sections or values.
+        if (std::strpbrk(szKey, "]\r\n") != nullptr || std::strpbrk(pszValueName, "=\r\n") != nullptr ||
+            pszValueName[0] == '[')
+            return ERR_BAD_ARGUMENT;
+        sdType sd{static_cast<const unsigned char*>(pData), static_cast<unsigned>(sData)};
+        CRegistry registry(nullptr);
+        unsigned status = registry.Open(CRegistry::ACCESS_WRITE);
+        if (status == 0) status = registry.OpenTemp();
+        if (status != 0) return status;
+        long keyPos = 0, valuePos = 0;
+        status = registry.LocateKey(szKey, &keyPos);
+        if (status == ERR_REG_KEY_NOT_FOUND) {
+            status = registry.AddKeyValue(szKey, pszValueName, sd);
+        } else if (status == 0) {
+            status = registry.LocateValue(keyPos, pszValueName, &valuePos);
+            if (status == ERR_REG_KEY_NOT_FOUND || status == ERR_REG_VALUE_NOT_FOUND)
+                status = registry.AddValue(keyPos, pszValueName, sd);
+            else if (status == 0)
+                status = registry.ReplaceValue(valuePos, sd);
+        }
+        if (status == 0) status = registry.ReplaceRegistry(0);
+        registry.Close(0);
+        return status;
+    });
 }

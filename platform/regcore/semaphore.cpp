@@ -1,5 +1,6 @@
 #include "tvk_semaphore.h"
 
+#include "library_boundary.h"
 #include "process_lock.h"
 
 #include <algorithm>
@@ -17,13 +18,16 @@ TvkRetrySchedule TvkComputeRetrySchedule(unsigned long nMiliseconds)
 
 int TvkAccessSemaphore(const char* pszSemName, int* phSemRet)
 {
-    if (pszSemName == nullptr || phSemRet == nullptr) return EINVAL;
-    // The process-wide table shares one descriptor per lock file: closing a second one would
-    // drop a held lock.
-    const int fd = qv::lockFileOpen(pszSemName);
-    if (fd < 0) return errno;
-    *phSemRet = fd + 1;
-    return 0;
+    // ENOMEM: the name or the table entry could not be allocated.
+    return qv::catchAtBoundary(ENOMEM, [&] {
+        if (pszSemName == nullptr || phSemRet == nullptr) return EINVAL;
+        // The process-wide table shares one descriptor per lock file: closing a second one would
+        // drop a held lock.
+        const int fd = qv::lockFileOpen(pszSemName);
+        if (fd < 0) return errno;
+        *phSemRet = fd + 1;
+        return 0;
+    });
 }
 
 int TvkAcquireSemaphore(int hSemaphore, unsigned long nMiliseconds)

@@ -1,5 +1,7 @@
 #include "atomic_file.h"
 
+#include "library_boundary.h"
+
 #include <cerrno>
 #include <dirent.h>
 #include <vector>
@@ -36,7 +38,7 @@ int createTempBeside(const std::string& path, std::string& tempPath)
 {
     std::string pattern = path + ".tmp.XXXXXX";
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd >= 0) tempPath = pattern;
+    if (fd >= 0) tempPath = std::move(pattern);   // nothing that could fail once the file exists
     return fd;
 }
 
@@ -59,10 +61,13 @@ void removeFilesStartingWith(const std::string& pathPrefix)
 
 void syncParentDirectory(const std::string& path)
 {
-    const int dir = ::open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return;
-    ::fsync(dir);
-    ::close(dir);
+    // Runs after a rename took effect: not even a failed allocation may make that look undone.
+    qv::catchAtBoundary([&] {
+        const int dir = ::open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir < 0) return;
+        ::fsync(dir);
+        ::close(dir);
+    });
 }
 
 // Makes the current `path` (when there is one) the backup in one step: a second name made under

@@ -77,6 +77,7 @@ int lockFileOpen(const std::string& path)
             }
         }
     }
+    table().reserve(table().size() + 1);   // a descriptor once open is always kept in the table
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return -1;
     if (::fstat(fd, &st) != 0) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,18 +21,21 @@ const char* skipSpace(const char* p)
     return p;
 }
 
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+
 // The whole file as text; false when it cannot be opened or read.
 bool readWholeFile(const char* path, std::string& text)
 {
-    FILE* file = std::fopen(path, "r");
+    // Closed also when the text cannot grow.
+    const std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "r"));
     if (file == nullptr) return false;
     text.clear();
     char chunk[4096];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-    const bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    return ok;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) text.append(chunk, n);
+    return std::ferror(file.get()) == 0;
 }
 
 // Where the entry search stopped: at the entry's line, or at the insertion point for a new one.

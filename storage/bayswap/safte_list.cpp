@@ -1,4 +1,5 @@
 #include "safte.h"
+#include "library_boundary.h"
 
 #include "bayswap_clock.h"
 
@@ -153,83 +154,97 @@ unsigned GetTargetSAFteType(unsigned idAdapter, unsigned idChannel, unsigned idT
 
 ErrorType BuildSAFteList(int fIncludeRAID, unsigned* pnUnitsRet)
 {
-    CSAFteList& list = SAFteList();
-    if (list.Count() > 0) {
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> ErrorType {
+        CSAFteList& list = SAFteList();
+        if (list.Count() > 0) {
+            if (pnUnitsRet) *pnUnitsRet = list.Count();
+            return 0;
+        }
+        std::vector<DriveInfoType> drives;
+        if (const ErrorType status = readAllDrives(drives); status != 0) return status;
+        int lastAdapter = -1;
+        HBADescType adapter{};
+        for (const DriveInfoType& drive : drives) {
+            const SCSIAddressType addr = drive.addr;
+            if ((drive.disk.deviceType & 0x1F) != kPeripheralProcessor) continue;
+            const unsigned type = GetTargetSAFteType(addr.idAdapter, addr.idChannel, addr.idTarget);
+            if (type == 0) continue;
+            if (addr.idAdapter != lastAdapter) {
+                if (const ErrorType status = ScsiGetAdapterDetails(addr.idAdapter, &adapter); status != 0) return status;
+                lastAdapter = addr.idAdapter;
+            }
+            if (!fIncludeRAID && behindRaidAdapter(adapter.idClass)) continue;
+            auto ctlr = std::make_unique<CSAFteController>(addr, uint8_t(type));
+            if (const ErrorType status = ctlr->AccessSAFte(); status != 0) return status;
+            if (!list.AddSAFteCtlr(ctlr.get())) {
+                ctlr->ReleaseSAFte();
+                break;
+            }
+            ctlr.release();
+        }
         if (pnUnitsRet) *pnUnitsRet = list.Count();
-        return 0;
-    }
-    std::vector<DriveInfoType> drives;
-    if (const ErrorType status = readAllDrives(drives); status != 0) return status;
-    int lastAdapter = -1;
-    HBADescType adapter{};
-    for (const DriveInfoType& drive : drives) {
-        const SCSIAddressType addr = drive.addr;
-        if ((drive.disk.deviceType & 0x1F) != kPeripheralProcessor) continue;
-        const unsigned type = GetTargetSAFteType(addr.idAdapter, addr.idChannel, addr.idTarget);
-        if (type == 0) continue;
-        if (addr.idAdapter != lastAdapter) {
-            if (const ErrorType status = ScsiGetAdapterDetails(addr.idAdapter, &adapter); status != 0) return status;
-            lastAdapter = addr.idAdapter;
-        }
-        if (!fIncludeRAID && behindRaidAdapter(adapter.idClass)) continue;
-        auto ctlr = std::make_unique<CSAFteController>(addr, uint8_t(type));
-        if (const ErrorType status = ctlr->AccessSAFte(); status != 0) return status;
-        if (!list.AddSAFteCtlr(ctlr.get())) {
-            ctlr->ReleaseSAFte();
-            break;
-        }
-        ctlr.release();
-    }
-    if (pnUnitsRet) *pnUnitsRet = list.Count();
-    return list.Count() == 0 ? ERR_DEVICE_NOT_FOUND : 0;
+        return list.Count() == 0 ? ERR_DEVICE_NOT_FOUND : 0;
+    });
 }
 
 ErrorType GetSAFteInfo(unsigned iSAFte, CageDescType* pCageDescRet)
 {
-    CSAFteController* ctlr = SAFteList().GetSAFteCtlr(iSAFte);
-    if (!ctlr) return ERR_DEVICE_NOT_FOUND;
-    return ctlr->GetEnclosureInfo(pCageDescRet);
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> ErrorType {
+        CSAFteController* ctlr = SAFteList().GetSAFteCtlr(iSAFte);
+        if (!ctlr) return ERR_DEVICE_NOT_FOUND;
+        return ctlr->GetEnclosureInfo(pCageDescRet);
+    });
 }
 
 ErrorType AdjustSlotState(unsigned iCage, unsigned iSlot, LEDSeverity severity)
 {
-    CSAFteController* ctlr = SAFteList().GetSAFteCtlr(iCage);
-    if (!ctlr) return ERR_ADAPTER_NOT_FOUND;
-    return adjustSlot(*ctlr, iSlot, severity);
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> ErrorType {
+        CSAFteController* ctlr = SAFteList().GetSAFteCtlr(iCage);
+        if (!ctlr) return ERR_ADAPTER_NOT_FOUND;
+        return adjustSlot(*ctlr, iSlot, severity);
+    });
 }
 
 ErrorType GetSlotState(unsigned iCage, unsigned iSlot, LEDSeverity* pSeverityRet, int* pfInRet)
 {
-    CSAFteController* ctlr = SAFteList().GetSAFteCtlr(iCage);
-    if (!ctlr) return ERR_ADAPTER_NOT_FOUND;
-    return slotState(*ctlr, iSlot, pSeverityRet, pfInRet);
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> ErrorType {
+        CSAFteController* ctlr = SAFteList().GetSAFteCtlr(iCage);
+        if (!ctlr) return ERR_ADAPTER_NOT_FOUND;
+        return slotState(*ctlr, iSlot, pSeverityRet, pfInRet);
+    });
 }
 
 ErrorType AdjustTargetState(SCSIAddressType addr, LEDSeverity severity)
 {
-    CSAFteController* ctlr = nullptr;
-    unsigned slot = 0;
-    if (const ErrorType status = findTargetSlot(addr, &ctlr, &slot); status != 0) return status;
-    return adjustSlot(*ctlr, slot, severity);
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> ErrorType {
+        CSAFteController* ctlr = nullptr;
+        unsigned slot = 0;
+        if (const ErrorType status = findTargetSlot(addr, &ctlr, &slot); status != 0) return status;
+        return adjustSlot(*ctlr, slot, severity);
+    });
 }
 
 ErrorType GetTargetState(SCSIAddressType addr, LEDSeverity* pSeverityRet, int* pfInRet)
 {
-    CSAFteController* ctlr = nullptr;
-    unsigned slot = 0;
-    if (const ErrorType status = findTargetSlot(addr, &ctlr, &slot); status != 0) return status;
-    return slotState(*ctlr, slot, pSeverityRet, pfInRet);
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> ErrorType {
+        CSAFteController* ctlr = nullptr;
+        unsigned slot = 0;
+        if (const ErrorType status = findTargetSlot(addr, &ctlr, &slot); status != 0) return status;
+        return slotState(*ctlr, slot, pSeverityRet, pfInRet);
+    });
 }
 
 ErrorType LEDTestPattern(unsigned iSAFte)
 {
-    CSAFteController* ctlr = SAFteList().GetSAFteCtlr(iSAFte);
-    if (!ctlr) return ERR_DEVICE_NOT_FOUND;
-    if (const ErrorType status = ctlr->ResetAllDrives(kSlotFaulty); status != 0) return status;
-    BayswapSleep(kTestPause);
-    if (const ErrorType status = ctlr->ResetAllDrives(kSlotPredictedFault); status != 0) return status;
-    BayswapSleep(kTestPause);
-    return ctlr->ResetAllDrives(kSlotOperational);
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> ErrorType {
+        CSAFteController* ctlr = SAFteList().GetSAFteCtlr(iSAFte);
+        if (!ctlr) return ERR_DEVICE_NOT_FOUND;
+        if (const ErrorType status = ctlr->ResetAllDrives(kSlotFaulty); status != 0) return status;
+        BayswapSleep(kTestPause);
+        if (const ErrorType status = ctlr->ResetAllDrives(kSlotPredictedFault); status != 0) return status;
+        BayswapSleep(kTestPause);
+        return ctlr->ResetAllDrives(kSlotOperational);
+    });
 }
 
 ErrorType ReleaseSAFteList(int fReset)

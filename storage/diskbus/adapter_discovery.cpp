@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <memory>
 #include <string>
 
 const MfgData vMfgData[] = {
@@ -32,6 +33,10 @@ int hostNumber(const char* name) {
         return -1;
     return name[0] - '0';
 }
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
 
 void copyText(char* to, size_t size, const char* from) {
     std::strncpy(to, from, size - 1);
@@ -60,11 +65,13 @@ const MfgData& FindMfgData(const char* driverName) {
 uint32_t CScsiMfg::DetermineMfgs() {
     if (nAdapters != 0)
         return 0;
+    // A scan cut short by a failed allocation closes what it opened and counts nothing.
+    unsigned found = 0;
     const std::string proc = qv::sandboxPath("/proc/scsi");
-    DIR* top = ::opendir(proc.c_str());
+    const std::unique_ptr<DIR, DirCloser> top(::opendir(proc.c_str()));
     if (top == nullptr)
         return 0;
-    while (const dirent* driver = ::readdir(top)) {
+    while (const dirent* driver = ::readdir(top.get())) {
         if (std::strcmp(driver->d_name, ".") == 0 || std::strcmp(driver->d_name, "..") == 0)
             continue;
         const std::string directory = proc + "/" + driver->d_name;
@@ -73,21 +80,20 @@ uint32_t CScsiMfg::DetermineMfgs() {
             continue;
         const MfgData& row = FindMfgData(driver->d_name);
         const bool known = &row != &vMfgData[kMfgDataRows - 1];
-        DIR* hosts = ::opendir(directory.c_str());
+        const std::unique_ptr<DIR, DirCloser> hosts(::opendir(directory.c_str()));
         if (hosts == nullptr)
             continue;
-        while (const dirent* host = ::readdir(hosts)) {
+        while (const dirent* host = ::readdir(hosts.get())) {
             const int n = hostNumber(host->d_name);
             if (n < 0)
                 continue;
             Entry& entry = rgAdapter[n];
             entry.mfg = {row.id, row.nChannels, &row};
             entry.pszMfg = known ? std::string() : kUnknownDriver;
-            ++nAdapters;
+            ++found;
         }
-        ::closedir(hosts);
     }
-    ::closedir(top);
+    nAdapters = found;
     return 0;
 }
 

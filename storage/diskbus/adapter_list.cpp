@@ -1,4 +1,5 @@
 #include "adapter_list.h"
+#include "library_boundary.h"
 
 #include "ami_adapter.h"
 #include "diskbus_clock.h"
@@ -65,29 +66,34 @@ CGenericDeviceList& GenericDeviceList() {
 }
 
 bool GetPhysDiskAddr(unsigned index, unsigned host, SCSIAddressType* address) {
-    return GenericDeviceList().GetPhysDiskAddr(index, host, address);
+    return qv::catchAtBoundary(false, [&] {
+        return GenericDeviceList().GetPhysDiskAddr(index, host, address);
+    });
 }
 
 uint32_t BuildAdapterList() {
-    AdapterList& list = adapterList();
-    if (list.nAdapters != 0)
-        return 0;
-    CScsiMfg& mfg = ScsiMfg();
-    if (uint32_t status = mfg.DetermineMfgs(); status != 0)
-        return status;
-    const unsigned count = std::min<unsigned>(mfg.nAdapters, kMaxAdapters);
-    for (unsigned host = 0; host < count; ++host) {
-        MfgType type;
-        const uint32_t adapterClass = mfg.GetAdapterMfg(host, &type) ? type.id : kAdapterClassNone;
-        auto adapter = createAdapter(host, adapterClass);
-        if (!adapter) {
-            ReleaseAdapterList();
-            return ERR_RESOURCE_UNAVAILABLE;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        AdapterList& list = adapterList();
+        if (list.nAdapters != 0)
+            return 0;
+        CScsiMfg& mfg = ScsiMfg();
+        if (uint32_t status = mfg.DetermineMfgs(); status != 0)
+            return status;
+        const unsigned count = std::min<unsigned>(mfg.nAdapters, kMaxAdapters);
+        for (unsigned host = 0; host < count; ++host) {
+            MfgType type;
+            const uint32_t adapterClass = mfg.GetAdapterMfg(host, &type) ? type.id : kAdapterClassNone;
+            // An adapter whose construction ran out of memory is one that could not be created.
+            auto adapter = qv::catchAtBoundary(nullptr, [&] { return createAdapter(host, adapterClass); });
+            if (!adapter) {
+                ReleaseAdapterList();
+                return ERR_RESOURCE_UNAVAILABLE;
+            }
+            list.adapters[host] = std::move(adapter);
+            list.nAdapters = host + 1;
         }
-        list.adapters[host] = std::move(adapter);
-        list.nAdapters = host + 1;
-    }
-    return 0;
+        return 0;
+    });
 }
 
 uint32_t ReleaseAdapterList() {
@@ -139,33 +145,37 @@ bool GetAdapterNo(unsigned adapterClass, unsigned slot, int* number) {
 }
 
 CScsiAdapter* FindAdapter(unsigned adapterClass, unsigned number) {
-    int slot;
-    if (!GetAdapterId(adapterClass, number, &slot))
-        return nullptr;
-    CScsiAdapter* adapter = adapterList().adapters[slot].get();
-    if (adapter != nullptr)
-        adapter->OpenAdapter();
-    return adapter;
+    return qv::catchAtBoundary(nullptr, [&]() -> CScsiAdapter* {
+        int slot;
+        if (!GetAdapterId(adapterClass, number, &slot))
+            return nullptr;
+        CScsiAdapter* adapter = adapterList().adapters[slot].get();
+        if (adapter != nullptr)
+            adapter->OpenAdapter();
+        return adapter;
+    });
 }
 
 unsigned CountTargets(uint16_t mask) { return static_cast<unsigned>(__builtin_popcount(mask)); }
 
 unsigned CountAdapterTargets(unsigned number) {
-    const AdapterList& list = adapterList();
-    if (number >= list.nAdapters || !list.adapters[number])
-        return 0;
-    CScsiAdapter& adapter = *list.adapters[number];
-    const bool wasOpen = adapter.adapter.IsOpen();
-    if (wasOpen)
-        adapter.GetChannelTargets(nullptr);
-    else if (adapter.OpenAdapter() != 0)
-        return 0;
-    unsigned sum = 0;
-    for (unsigned i = 0; i < adapter.nChannels; ++i)
-        sum += adapter.Channel(i)->nTargets;
-    if (!wasOpen)
-        adapter.CloseAdapter();
-    return sum;
+    return qv::catchAtBoundary(0u, [&]() -> unsigned {
+        const AdapterList& list = adapterList();
+        if (number >= list.nAdapters || !list.adapters[number])
+            return 0;
+        CScsiAdapter& adapter = *list.adapters[number];
+        const bool wasOpen = adapter.adapter.IsOpen();
+        if (wasOpen)
+            adapter.GetChannelTargets(nullptr);
+        else if (adapter.OpenAdapter() != 0)
+            return 0;
+        unsigned sum = 0;
+        for (unsigned i = 0; i < adapter.nChannels; ++i)
+            sum += adapter.Channel(i)->nTargets;
+        if (!wasOpen)
+            adapter.CloseAdapter();
+        return sum;
+    });
 }
 
 uint32_t CountAllSystemTargets(int* sum) {

@@ -1,4 +1,5 @@
 #include "drive_commands.h"
+#include "library_boundary.h"
 
 #include "diskbus_clock.h"
 #include "drive_id.h"
@@ -121,6 +122,7 @@ uint32_t EnableDriveFormat(CScsiAdapter& adapter, unsigned channel, unsigned tar
 
 uint32_t FormatDrive(CScsiAdapter& adapter, unsigned channel, unsigned target) {
     uint32_t status = adapter.OpenPersistentDrive(channel, target);
+    const PersistentDriveCloser closer{adapter};
     if (status == 0)
         status = TestUnitReady(adapter, channel, target);
     if (status == 0)
@@ -129,7 +131,6 @@ uint32_t FormatDrive(CScsiAdapter& adapter, unsigned channel, unsigned target) {
         status = EnableDriveFormat(adapter, channel, target);
     if (status == 0)
         status = issue(adapter, channel, target, CScsiAdapter::CDBFormat, 6);
-    adapter.ClosePersistentDrive();
     return status;
 }
 
@@ -188,6 +189,7 @@ uint32_t SendFirmware(CScsiAdapter& adapter, unsigned channel, unsigned target, 
 
 uint32_t DownloadFirmware(CScsiAdapter& adapter, unsigned channel, unsigned target, sdType image, unsigned idMfg) {
     uint32_t status = adapter.OpenPersistentDrive(channel, target);
+    const PersistentDriveCloser closer{adapter};
     if (status == 0)
         status = TestUnitReady(adapter, channel, target);
     if (status == 0) {
@@ -203,40 +205,45 @@ uint32_t DownloadFirmware(CScsiAdapter& adapter, unsigned channel, unsigned targ
             }
         }
     }
-    adapter.ClosePersistentDrive();
     return status == kQuietFailure ? 0 : status;
 }
 
 extern "C" {
 
 uint32_t FormatScsiDrive(CScsiAdapter* adapter, unsigned channel, unsigned target) {
-    return FormatDrive(*adapter, channel, target);
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        return FormatDrive(*adapter, channel, target);
+    });
 }
 
 uint32_t FWScsiDownload(CScsiAdapter* adapter, unsigned channel, unsigned target, sdType image, unsigned idMfg) {
-    return DownloadFirmware(*adapter, channel, target, image, idMfg);
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        return DownloadFirmware(*adapter, channel, target, image, idMfg);
+    });
 }
 
 uint32_t ExerciseTargets(CScsiAdapter* adapter, unsigned channel, unsigned target, unsigned period) {
-    CScsiChannel* bus = adapter->Channel(channel);
-    if (bus == nullptr)
-        return ERR_DEVICE_NOT_FOUND;
-    uint16_t disks = bus->GetScsiIDs(true);
-    if (target != 255)
-        disks = target < kTargetsPerChannel ? uint16_t(disks & (1u << target)) : 0;
-    if (disks == 0)
-        return 0;
-    ExerciseFlag() = 1;
-    const time_t end = DiskbusNow() + time_t(period) * 30;
-    uint32_t status = 0;
-    while (ExerciseFlag() != 0 && DiskbusNow() < end) {
-        status = ExerciseAllTargets(*adapter, channel, disks);
-        if (status != 0)
-            break;
-        DiskbusSleep(std::chrono::milliseconds(target == 255 ? 20 : 100));
-    }
-    ExerciseFlag() = 0;
-    return status;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        CScsiChannel* bus = adapter->Channel(channel);
+        if (bus == nullptr)
+            return ERR_DEVICE_NOT_FOUND;
+        uint16_t disks = bus->GetScsiIDs(true);
+        if (target != 255)
+            disks = target < kTargetsPerChannel ? uint16_t(disks & (1u << target)) : 0;
+        if (disks == 0)
+            return 0;
+        ExerciseFlag() = 1;
+        const time_t end = DiskbusNow() + time_t(period) * 30;
+        uint32_t status = 0;
+        while (ExerciseFlag() != 0 && DiskbusNow() < end) {
+            status = ExerciseAllTargets(*adapter, channel, disks);
+            if (status != 0)
+                break;
+            DiskbusSleep(std::chrono::milliseconds(target == 255 ? 20 : 100));
+        }
+        ExerciseFlag() = 0;
+        return status;
+    });
 }
 
 void StopActivity() {

@@ -1,4 +1,5 @@
 #include "drive_id.h"
+#include "library_boundary.h"
 
 #include "drive_commands.h"
 #include "scsi_adapter.h"
@@ -222,10 +223,12 @@ void ResetDriveTablesForTests() {
 extern "C" {
 
 uint32_t GetDiskMfgInfo(CScsiAdapter* adapter, unsigned channel, unsigned target, DiskInfoType* row) {
-    const uint32_t status = PingDrive(*adapter, channel, target);
-    if (status != 0)
-        return status;
-    return DetermineDiskInfo(adapter->GetpDataRet(false), kInquiryBytes, row) ? 0 : ERR_DISK_UNKNOWN;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        const uint32_t status = PingDrive(*adapter, channel, target);
+        if (status != 0)
+            return status;
+        return DetermineDiskInfo(adapter->GetpDataRet(false), kInquiryBytes, row) ? 0 : ERR_DISK_UNKNOWN;
+    });
 }
 
 bool GetDfltMfgInfo(int idMfg, DiskInfoType* row) {

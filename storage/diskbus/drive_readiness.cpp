@@ -1,4 +1,5 @@
 #include "drive_readiness.h"
+#include "library_boundary.h"
 
 #include "adapter_list.h"
 #include "drive_commands.h"
@@ -76,54 +77,58 @@ uint32_t DoFileIO(uint32_t mask) {
 extern "C" {
 
 uint32_t BasicSCSITest(CScsiAdapter* adapter, unsigned channel, unsigned target, unsigned* stage) {
-    *stage = 0;
-    uint32_t status = PingDrive(*adapter, channel, target);
-    if (status != 0)
-        return status;
-    const uint8_t* inquiry = adapter->GetpDataRet(false);
-    const bool disk = (inquiry[0] & 0x1F) == 0 && adapter->idMfg != kAdapterClassIdeScsi;
-    *stage = 1;
-    bool absent = false;
-    status = codedStatus(*adapter, TestUnitReady(*adapter, channel, target), &absent);
-    if (status != 0)
-        return status;
-    *stage = 2;
-    if (!disk || absent)
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        *stage = 0;
+        uint32_t status = PingDrive(*adapter, channel, target);
+        if (status != 0)
+            return status;
+        const uint8_t* inquiry = adapter->GetpDataRet(false);
+        const bool disk = (inquiry[0] & 0x1F) == 0 && adapter->idMfg != kAdapterClassIdeScsi;
+        *stage = 1;
+        bool absent = false;
+        status = codedStatus(*adapter, TestUnitReady(*adapter, channel, target), &absent);
+        if (status != 0)
+            return status;
+        *stage = 2;
+        if (!disk || absent)
+            return 0;
+        status = MakeDriveActivity(*adapter, channel, target);
+        if (status != 0)
+            return status;
+        *stage = 3;
         return 0;
-    status = MakeDriveActivity(*adapter, channel, target);
-    if (status != 0)
-        return status;
-    *stage = 3;
-    return 0;
+    });
 }
 
 uint32_t GetDriveStatus(unsigned adapterNo, unsigned channel, unsigned target, int* stage) {
-    int ignored = 0;
-    int& out = stage != nullptr ? *stage : ignored;
-    out = 0;
-    if (GetNumberOfAdapters() == 0 || adapterNo >= kMaxAdapters)
-        return ERR_ADAPTER_NOT_FOUND;
-    CScsiAdapter* adapter = FindAdapter(kAdapterClassNone, adapterNo);
-    if (adapter == nullptr)
-        return ERR_ADAPTER_NOT_FOUND;
-    unsigned basic = 0;
-    uint32_t status = BasicSCSITest(adapter, channel, target, &basic);
-    out = int(basic);
-    if (status != 0 || basic < 3)
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        int ignored = 0;
+        int& out = stage != nullptr ? *stage : ignored;
+        out = 0;
+        if (GetNumberOfAdapters() == 0 || adapterNo >= kMaxAdapters)
+            return ERR_ADAPTER_NOT_FOUND;
+        CScsiAdapter* adapter = FindAdapter(kAdapterClassNone, adapterNo);
+        if (adapter == nullptr)
+            return ERR_ADAPTER_NOT_FOUND;
+        unsigned basic = 0;
+        uint32_t status = BasicSCSITest(adapter, channel, target, &basic);
+        out = int(basic);
+        if (status != 0 || basic < 3)
+            return status;
+        SCSIAddressType address;
+        adapter->GetScsiAddr(&address, channel, target);
+        const uint32_t mask = GetDrivesMask(address);
+        if (mask == 0)
+            return 0;
+        out = 4;
+        int state = 0;
+        if (GetDiskRaidStatus(address, &state) != 0 || (state != LDOnLine && state != LDDegraded && state != LDRebuild))
+            return 0;
+        status = DoFileIO(mask);
+        if (status == 0)
+            out = 5;
         return status;
-    SCSIAddressType address;
-    adapter->GetScsiAddr(&address, channel, target);
-    const uint32_t mask = GetDrivesMask(address);
-    if (mask == 0)
-        return 0;
-    out = 4;
-    int state = 0;
-    if (GetDiskRaidStatus(address, &state) != 0 || (state != LDOnLine && state != LDDegraded && state != LDRebuild))
-        return 0;
-    status = DoFileIO(mask);
-    if (status == 0)
-        out = 5;
-    return status;
+    });
 }
 
 } // extern "C"

@@ -96,6 +96,7 @@ uint32_t CLinuxScsiAdapter::Command(unsigned channel, unsigned target, const uin
     if (GetpDataRet(!toDevice) == nullptr)
         return ERR_RESOURCE_UNAVAILABLE;
     uint32_t status = wasOpen ? 0 : OpenPersistentDrive(channel, target);
+    const PersistentDriveCloser closer{*this, !wasOpen};
     if (status == 0)
         status = fKernel22 ? Transfer22(cdb, cdbLength, length, toDevice)
                            : TransferSgIo(cdb, cdbLength, length, toDevice);
@@ -103,8 +104,6 @@ uint32_t CLinuxScsiAdapter::Command(unsigned channel, unsigned target, const uin
     if (status != 0 && status != SCSI_CHECK_CONDITION)
         status = GenericDeviceList().FindDrive(idAdapter, SetChannel(channel, 0), target, nullptr) ? SCSI_CMD_FAILED
                                                                                                : SCSI_NO_DEVICE;
-    if (!wasOpen)
-        ClosePersistentDrive();
     return status;
 }
 

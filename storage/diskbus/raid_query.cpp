@@ -1,4 +1,5 @@
 #include "raid_query.h"
+#include "library_boundary.h"
 
 #include "adapter_list.h"
 #include "raid_info.h"
@@ -31,8 +32,11 @@ uint32_t BuildDACList() {
     for (unsigned n = 0; n < count; ++n) {
         MfgType type;
         const bool raid = mfg.GetAdapterMfg(n, &type) && type.id == kAdapterClassMegaRaid;
-        IRaidInfo* info = raid ? static_cast<IRaidInfo*>(new (std::nothrow) CAMIRaidInfo)
-                               : static_cast<IRaidInfo*>(new (std::nothrow) CRaidInfo);
+        // A RAID object whose construction ran out of memory is one that could not be created.
+        IRaidInfo* info = qv::catchAtBoundary(nullptr, [&]() -> IRaidInfo* {
+            return raid ? static_cast<IRaidInfo*>(new (std::nothrow) CAMIRaidInfo)
+                        : static_cast<IRaidInfo*>(new (std::nothrow) CRaidInfo);
+        });
         if (info == nullptr) {
             ReleaseDACList();
             return ERR_RESOURCE_UNAVAILABLE;
@@ -103,91 +107,105 @@ uint32_t ReleaseDACList() {
 }
 
 uint32_t GetLDInfo(SCSIAddressType address, LogDriveInfoType* drive) {
-    uint32_t status;
-    IRaidInfo* raid = EstablishRaidAdapter(address.idAdapter, &status);
-    if (raid == nullptr)
-        return status;
-    unsigned index;
-    if (status = raid->FindLogicalDrive(address, &index); status != 0)
-        return status;
-    const LDConfigType& ld = raid->prgLDs[index];
-    drive->info = ld.info;
-    drive->map.nDisks = std::min<uint8_t>(ld.nDisks, kMaxMapDisks);
-    std::copy(ld.rgDisks, ld.rgDisks + drive->map.nDisks, drive->map.rgDisk);
-    if (drive->map.nDisks == 0) {
-        drive->map.nDisks = 1;
-        drive->map.rgDisk[0] = address;
-    }
-    return 0;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        uint32_t status;
+        IRaidInfo* raid = EstablishRaidAdapter(address.idAdapter, &status);
+        if (raid == nullptr)
+            return status;
+        unsigned index;
+        if (status = raid->FindLogicalDrive(address, &index); status != 0)
+            return status;
+        const LDConfigType& ld = raid->prgLDs[index];
+        drive->info = ld.info;
+        drive->map.nDisks = std::min<uint8_t>(ld.nDisks, kMaxMapDisks);
+        std::copy(ld.rgDisks, ld.rgDisks + drive->map.nDisks, drive->map.rgDisk);
+        if (drive->map.nDisks == 0) {
+            drive->map.nDisks = 1;
+            drive->map.rgDisk[0] = address;
+        }
+        return 0;
+    });
 }
 
 uint32_t GetLDDiskList(SCSIAddressType address, unsigned* count, SCSIAddressType* disks) {
-    uint32_t status;
-    unsigned listed = 0;
-    void* list = nullptr;
-    if (IRaidInfo* raid = EstablishRaidAdapter(address.idAdapter, &status); raid != nullptr)
-        status = raid->GetLDList(address, &list, &listed);
-    if (status != 0 || listed == 0) {
-        *count = 1;
-        disks[0] = address;
-        return status;
-    }
-    const auto* members = static_cast<const SCSIAddressType*>(list);
-    std::copy(members, members + listed, disks);
-    *count = listed;
-    return 0;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        uint32_t status;
+        unsigned listed = 0;
+        void* list = nullptr;
+        if (IRaidInfo* raid = EstablishRaidAdapter(address.idAdapter, &status); raid != nullptr)
+            status = raid->GetLDList(address, &list, &listed);
+        if (status != 0 || listed == 0) {
+            *count = 1;
+            disks[0] = address;
+            return status;
+        }
+        const auto* members = static_cast<const SCSIAddressType*>(list);
+        std::copy(members, members + listed, disks);
+        *count = listed;
+        return 0;
+    });
 }
 
 uint32_t GetLDRaidInfo(SCSIAddressType address, int* level) {
-    uint32_t status;
-    LDInfoType info;
-    IRaidInfo* raid = EstablishRaidAdapter(address.idAdapter, &status);
-    *level = raid != nullptr && raid->GetLDInfo(address, &info) == 0 ? info.iRaidLevel : kNoRaidLevel;
-    return 0;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        uint32_t status;
+        LDInfoType info;
+        IRaidInfo* raid = EstablishRaidAdapter(address.idAdapter, &status);
+        *level = raid != nullptr && raid->GetLDInfo(address, &info) == 0 ? info.iRaidLevel : kNoRaidLevel;
+        return 0;
+    });
 }
 
 uint32_t GetDiskRaidLevel(SCSIAddressType disk, int* level) {
-    int lowest = kNoRaidLevel;
-    const uint32_t status = forEachDrive(disk, [&](const LDConfigType& ld, bool listed) {
-        if (listed)
-            lowest = std::min(lowest, static_cast<int>(ld.info.iRaidLevel));
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        int lowest = kNoRaidLevel;
+        const uint32_t status = forEachDrive(disk, [&](const LDConfigType& ld, bool listed) {
+            if (listed)
+                lowest = std::min(lowest, static_cast<int>(ld.info.iRaidLevel));
+        });
+        *level = lowest;
+        return status;
     });
-    *level = lowest;
-    return status;
 }
 
 uint32_t GetDiskRaidStatus(SCSIAddressType disk, int* state) {
-    int highest = LDUnknown;
-    const uint32_t status = forEachDrive(disk, [&](const LDConfigType& ld, bool listed) {
-        if (ld.info.status != LDUnknown && (listed || ld.nDisks == 0))
-            highest = std::max(highest, static_cast<int>(ld.info.status));
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        int highest = LDUnknown;
+        const uint32_t status = forEachDrive(disk, [&](const LDConfigType& ld, bool listed) {
+            if (ld.info.status != LDUnknown && (listed || ld.nDisks == 0))
+                highest = std::max(highest, static_cast<int>(ld.info.status));
+        });
+        *state = highest;
+        return status;
     });
-    *state = highest;
-    return status;
 }
 
 uint32_t GetRAIDVersions(unsigned adapter, char* firmware, unsigned firmwareLength, char* bios, unsigned biosLength) {
-    uint32_t status;
-    IRaidInfo* raid = EstablishRaidAdapter(adapter, &status);
-    if (raid == nullptr)
-        return status;
-    char* fw = nullptr;
-    char* biosText = nullptr;
-    if (status = raid->GetAdapterVer(&fw, &biosText); status != 0)
-        return status;
-    copyText(firmware, firmwareLength, fw);
-    copyText(bios, biosLength, biosText);
-    return 0;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        uint32_t status;
+        IRaidInfo* raid = EstablishRaidAdapter(adapter, &status);
+        if (raid == nullptr)
+            return status;
+        char* fw = nullptr;
+        char* biosText = nullptr;
+        if (status = raid->GetAdapterVer(&fw, &biosText); status != 0)
+            return status;
+        copyText(firmware, firmwareLength, fw);
+        copyText(bios, biosLength, biosText);
+        return 0;
+    });
 }
 
 uint32_t GetRAIDInfo(unsigned adapter, int* info) {
-    uint32_t status;
-    IRaidInfo* raid = EstablishRaidAdapter(adapter, &status);
-    if (raid == nullptr)
-        return status;
-    if (status = raid->RefreshConfig(); status != 0)
-        return status;
-    info[0] = static_cast<int>(raid->nLogicalDrives);
-    info[1] = static_cast<int>(raid->sDramInMB);
-    return 0;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        uint32_t status;
+        IRaidInfo* raid = EstablishRaidAdapter(adapter, &status);
+        if (raid == nullptr)
+            return status;
+        if (status = raid->RefreshConfig(); status != 0)
+            return status;
+        info[0] = static_cast<int>(raid->nLogicalDrives);
+        info[1] = static_cast<int>(raid->sDramInMB);
+        return 0;
+    });
 }

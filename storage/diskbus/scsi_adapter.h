@@ -118,6 +118,17 @@ protected:
     static uint32_t CheckedTransferLength(const uint8_t* cdb, unsigned cdbLength, uint32_t* length);
 };
 
+// Ends a drive opening (OpenPersistentDrive) however its scope ends, a failed allocation included:
+// a drive left open would take the commands meant for the adapter's other targets.
+struct PersistentDriveCloser {
+    CScsiAdapter& adapter;
+    bool active = true;
+    ~PersistentDriveCloser() {
+        if (active)
+            adapter.ClosePersistentDrive();
+    }
+};
+
 // INQUIRY (the CDBPing template) of one target through `adapter`, its data left in the data area:
 // 0, the command's status, or ERR_BAD_INQUIRY for data that names no device. The channel scan and
 // the base class's persistent open use it; the drive commands' INQUIRY is the same exchange.

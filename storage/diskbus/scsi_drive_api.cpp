@@ -1,6 +1,7 @@
 // The exported per-drive functions: raw commands, drive state, changes to drives, the asset-tag
 // area transport and drive self-test.
 #include "qvdiskbus.h"
+#include "library_boundary.h"
 
 #include "adapter_list.h"
 #include "drive_commands.h"
@@ -59,11 +60,14 @@ uint32_t findPage10(CScsiAdapter& a, unsigned c, unsigned t) {
     return findPage(a, c, t, kSelfTestPage, kHasSelfTestPage, kNoSelfTestPage);
 }
 
+// The whole body of most exported per-drive functions: nothing thrown inside leaves the library.
 template <typename F>
 uint32_t withAdapter(unsigned number, F&& body, bool build = true) {
-    CScsiAdapter* adapter = nullptr;
-    const uint32_t status = build ? LookupAdapter(number, &adapter) : LookupListedAdapter(number, &adapter);
-    return status != 0 ? status : body(*adapter);
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        CScsiAdapter* adapter = nullptr;
+        const uint32_t status = build ? LookupAdapter(number, &adapter) : LookupListedAdapter(number, &adapter);
+        return status != 0 ? status : body(*adapter);
+    });
 }
 
 } // namespace
@@ -83,50 +87,56 @@ uint32_t LookupListedAdapter(unsigned number, CScsiAdapter** adapter) {
 extern "C" {
 
 uint32_t ReadTattooInfo(CScsiAdapter* a, unsigned c, unsigned t, void* buffer, unsigned length) {
-    if (const uint32_t status = findPage32(*a, c, t); status != 0)
-        return status;
-    uint8_t area[kAreaBytes];
-    for (uint8_t n = 0; n < kAreaBytes / kAreaParameter; ++n) {
-        const uint8_t cdb[10] = {0x4D, 0x00, 0x40 | kAreaPage, 0, 0, 0, n, 0x00, kAreaReply, 0};
-        uint8_t* data = nullptr;
-        if (const uint32_t status = zeroedCommand(*a, c, t, cdb, sizeof cdb, kAreaReply, &data))
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        if (const uint32_t status = findPage32(*a, c, t); status != 0)
             return status;
-        std::memcpy(area + n * kAreaParameter, data + 8, kAreaParameter);
-    }
-    std::memcpy(buffer, area, std::min(length, kAreaBytes));
-    return 0;
+        uint8_t area[kAreaBytes];
+        for (uint8_t n = 0; n < kAreaBytes / kAreaParameter; ++n) {
+            const uint8_t cdb[10] = {0x4D, 0x00, 0x40 | kAreaPage, 0, 0, 0, n, 0x00, kAreaReply, 0};
+            uint8_t* data = nullptr;
+            if (const uint32_t status = zeroedCommand(*a, c, t, cdb, sizeof cdb, kAreaReply, &data))
+                return status;
+            std::memcpy(area + n * kAreaParameter, data + 8, kAreaParameter);
+        }
+        std::memcpy(buffer, area, std::min(length, kAreaBytes));
+        return 0;
+    });
 }
 
 uint32_t WriteTattooInfo(CScsiAdapter* a, unsigned c, unsigned t, const void* data, unsigned length, unsigned check) {
-    if (check == 2)
-        return PAGE_NOT_SUPPORTED;
-    if (check == 0)
-        if (const uint32_t status = findPage32(*a, c, t); status != 0)
-            return status;
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    for (uint8_t n = 0; n < kAreaBytes / kAreaParameter; ++n) {
-        uint8_t* list = a->GetpDataRet(true);
-        if (list == nullptr)
-            return ERR_RESOURCE_UNAVAILABLE;
-        std::memset(list, 0, kAreaReply);
-        const uint8_t header[8] = {kAreaPage, 0x00, 0x00, 0xCC, 0x00, n, 0x01, 0xC8};
-        std::memcpy(list, header, sizeof header);
-        const unsigned from = n * kAreaParameter;
-        if (length > from)
-            std::memcpy(list + 8, bytes + from, std::min(length - from, kAreaParameter));
-        const uint8_t cdb[10] = {0x4C, 0x01, 0x40, 0, 0, 0, 0, 0x00, kAreaReply, 0};
-        if (const uint32_t status = a->SendDriveData(c, t, cdb, sizeof cdb); status != 0)
-            return status;
-    }
-    return 0;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        if (check == 2)
+            return PAGE_NOT_SUPPORTED;
+        if (check == 0)
+            if (const uint32_t status = findPage32(*a, c, t); status != 0)
+                return status;
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        for (uint8_t n = 0; n < kAreaBytes / kAreaParameter; ++n) {
+            uint8_t* list = a->GetpDataRet(true);
+            if (list == nullptr)
+                return ERR_RESOURCE_UNAVAILABLE;
+            std::memset(list, 0, kAreaReply);
+            const uint8_t header[8] = {kAreaPage, 0x00, 0x00, 0xCC, 0x00, n, 0x01, 0xC8};
+            std::memcpy(list, header, sizeof header);
+            const unsigned from = n * kAreaParameter;
+            if (length > from)
+                std::memcpy(list + 8, bytes + from, std::min(length - from, kAreaParameter));
+            const uint8_t cdb[10] = {0x4C, 0x01, 0x40, 0, 0, 0, 0, 0x00, kAreaReply, 0};
+            if (const uint32_t status = a->SendDriveData(c, t, cdb, sizeof cdb); status != 0)
+                return status;
+        }
+        return 0;
+    });
 }
 
 bool IsASafeKernelForDST(void) {
-    std::string release;
-    int major = 0, minor = 0;
-    if (!qv::kernelRelease(release) || std::sscanf(release.c_str(), "%d.%d", &major, &minor) != 2)
-        return false;
-    return major == 2 && minor > 3;
+    return qv::catchAtBoundary(false, [&] {
+        std::string release;
+        int major = 0, minor = 0;
+        if (!qv::kernelRelease(release) || std::sscanf(release.c_str(), "%d.%d", &major, &minor) != 2)
+            return false;
+        return major == 2 && minor > 3;
+    });
 }
 
 uint32_t ScsiIssueDeviceCmd(unsigned adapter, unsigned channel, unsigned target, const void* cdb, unsigned cdbLength,
@@ -182,21 +192,23 @@ uint32_t ScsiGetDrivesMask(unsigned adapter, unsigned channel, unsigned target) 
 }
 
 uint32_t ScsiDecodeDriveMask(unsigned mask, char* text, unsigned length) {
-    if (text == nullptr || length == 0)
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        if (text == nullptr || length == 0)
+            return 0;
+        BuildDriveList();
+        // Always terminated within `length`.
+        std::string out;
+        for (unsigned i = 0; i < kMaxVolumes; ++i)
+            if ((mask >> i) & 1)
+                if (const char* mount = VolumeMountPoint(i))
+                    out.append(mount).append(" ");
+        if (!out.empty())
+            out.pop_back();
+        const size_t n = std::min<size_t>(out.size(), length - 1);
+        std::memcpy(text, out.data(), n);
+        text[n] = '\0';
         return 0;
-    BuildDriveList();
-    // Always terminated within `length`.
-    std::string out;
-    for (unsigned i = 0; i < kMaxVolumes; ++i)
-        if ((mask >> i) & 1)
-            if (const char* mount = VolumeMountPoint(i))
-                out.append(mount).append(" ");
-    if (!out.empty())
-        out.pop_back();
-    const size_t n = std::min<size_t>(out.size(), length - 1);
-    std::memcpy(text, out.data(), n);
-    text[n] = '\0';
-    return 0;
+    });
 }
 
 uint32_t ScsiEncodeDriveLabel(const char* mountPoint) {

@@ -1,6 +1,7 @@
 // The exported inventory: the target list and the logical drive list with their 30-second rules,
 // adapter records, adapter numbering, and the library's end.
 #include "qvdiskbus.h"
+#include "library_boundary.h"
 
 #include "adapter_list.h"
 #include "diskbus_clock.h"
@@ -188,69 +189,77 @@ void ResetScsiListsForTests() { lists() = Lists{}; }
 extern "C" {
 
 uint32_t ScsiCountAllUnits(int* adapters, int* drives) {
-    const uint32_t status = discoverTargets();
-    if (adapters != nullptr)
-        *adapters = int(GetNumberOfAdapters());
-    if (drives != nullptr)
-        *drives = int(lists().targets.size());
-    return status;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&] {
+        const uint32_t status = discoverTargets();
+        if (adapters != nullptr)
+            *adapters = int(GetNumberOfAdapters());
+        if (drives != nullptr)
+            *drives = int(lists().targets.size());
+        return status;
+    });
 }
 
 uint32_t ScsiGetAllDrives(DriveInfoType* drives, unsigned max) {
-    if (const uint32_t status = discoverTargets(); status != 0)
-        return status;
-    auto& targets = lists().targets;
-    for (size_t i = 0; i < targets.size() && i < max; ++i) {
-        if (refreshTarget(targets[i]) != 0 && !targets[i].fresh)
-            return SCSI_NO_DEVICE;
-        drives[i] = targets[i].info;
-    }
-    return 0;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        if (const uint32_t status = discoverTargets(); status != 0)
+            return status;
+        auto& targets = lists().targets;
+        for (size_t i = 0; i < targets.size() && i < max; ++i) {
+            if (refreshTarget(targets[i]) != 0 && !targets[i].fresh)
+                return SCSI_NO_DEVICE;
+            drives[i] = targets[i].info;
+        }
+        return 0;
+    });
 }
 
 uint32_t ScsiGetDriveDetails(unsigned adapter, unsigned channel, unsigned target, DriveInfoType* drive) {
-    if (const uint32_t status = discoverTargets(); status != 0)
-        return status;
-    const SCSIAddressType address{uint8_t(target), uint8_t(channel), uint8_t(adapter)};
-    for (TargetRecord& r : lists().targets)
-        if (r.info.addr == address) {
-            refreshTarget(r);
-            *drive = r.info;
-            return 0;
-        }
-    return SCSI_NO_DEVICE;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        if (const uint32_t status = discoverTargets(); status != 0)
+            return status;
+        const SCSIAddressType address{uint8_t(target), uint8_t(channel), uint8_t(adapter)};
+        for (TargetRecord& r : lists().targets)
+            if (r.info.addr == address) {
+                refreshTarget(r);
+                *drive = r.info;
+                return 0;
+            }
+        return SCSI_NO_DEVICE;
+    });
 }
 
 uint32_t ScsiGetAdapterInfo(unsigned adapter, unsigned level, HBAInfoType* info) {
-    if (level != 1 && level != 2)
-        return ERR_INVALID_PARAMETER;
-    CScsiAdapter* a = nullptr;
-    if (const uint32_t status = LookupAdapter(adapter, &a); status != 0)
-        return status;
-    const unsigned n = adapter & 0xFF;
-    MfgSpecType spec{};
-    ScsiMfg().GetAdapterInfo(n, &spec);
-    info->nChannels = int32_t(a->nChannels);
-    info->idAdapter = int32_t(n);
-    info->idClass = int32_t(a->idMfg);
-    info->idInitiator = int32_t(a->idInitiator);
-    copyName(info->szName, spec.szMfg);
-    copyName(info->szBrand, spec.szBrand);
-    std::string release;
-    std::memset(info->szDriverVersion, 0, sizeof info->szDriverVersion);
-    if (qv::kernelRelease(release))
-        std::strncpy(info->szDriverVersion, release.c_str(), sizeof info->szDriverVersion - 1);
-    char firmware[30] = {}, bios[30] = {};
-    std::memset(info->szBIOSVersion, 0, sizeof info->szBIOSVersion);
-    if (GetRAIDVersions(n, firmware, sizeof firmware, bios, sizeof bios) == 0)
-        std::snprintf(info->szBIOSVersion, sizeof info->szBIOSVersion, "%s", firmware[0] != '\0' ? firmware : bios);
-    int raid[2] = {0, 0};
-    info->sDramInMB = GetRAIDInfo(n, raid) == 0 ? raid[1] : 0;
-    if (level == 1)
-        return 0;
-    info->idBoard = int32_t(a->idBoard);
-    std::memset(info->szProduct, 0, sizeof info->szProduct);
-    return a->GetProductDesc({reinterpret_cast<uint8_t*>(info->szProduct), sizeof info->szProduct - 1});
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        if (level != 1 && level != 2)
+            return ERR_INVALID_PARAMETER;
+        CScsiAdapter* a = nullptr;
+        if (const uint32_t status = LookupAdapter(adapter, &a); status != 0)
+            return status;
+        const unsigned n = adapter & 0xFF;
+        MfgSpecType spec{};
+        ScsiMfg().GetAdapterInfo(n, &spec);
+        info->nChannels = int32_t(a->nChannels);
+        info->idAdapter = int32_t(n);
+        info->idClass = int32_t(a->idMfg);
+        info->idInitiator = int32_t(a->idInitiator);
+        copyName(info->szName, spec.szMfg);
+        copyName(info->szBrand, spec.szBrand);
+        std::string release;
+        std::memset(info->szDriverVersion, 0, sizeof info->szDriverVersion);
+        if (qv::kernelRelease(release))
+            std::strncpy(info->szDriverVersion, release.c_str(), sizeof info->szDriverVersion - 1);
+        char firmware[30] = {}, bios[30] = {};
+        std::memset(info->szBIOSVersion, 0, sizeof info->szBIOSVersion);
+        if (GetRAIDVersions(n, firmware, sizeof firmware, bios, sizeof bios) == 0)
+            std::snprintf(info->szBIOSVersion, sizeof info->szBIOSVersion, "%s", firmware[0] != '\0' ? firmware : bios);
+        int raid[2] = {0, 0};
+        info->sDramInMB = GetRAIDInfo(n, raid) == 0 ? raid[1] : 0;
+        if (level == 1)
+            return 0;
+        info->idBoard = int32_t(a->idBoard);
+        std::memset(info->szProduct, 0, sizeof info->szProduct);
+        return a->GetProductDesc({reinterpret_cast<uint8_t*>(info->szProduct), sizeof info->szProduct - 1});
+    });
 }
 
 uint32_t ScsiGetAdapterDetails(unsigned adapter, HBADescType* info) {
@@ -277,21 +286,25 @@ uint32_t ScsiCloseAdapter(unsigned adapter) {
 }
 
 uint32_t ScsiCountLogicalDrives(int* count) {
-    const uint32_t status = discoverLogicalDrives();
-    if (count != nullptr)
-        *count = int(lists().logical.size());
-    return status;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&] {
+        const uint32_t status = discoverLogicalDrives();
+        if (count != nullptr)
+            *count = int(lists().logical.size());
+        return status;
+    });
 }
 
 uint32_t ScsiGetLogDriveInfo(unsigned index, LogDriveInfoType* drive) {
-    if (const uint32_t status = discoverLogicalDrives(); status != 0)
-        return status;
-    auto& logical = lists().logical;
-    if (index >= logical.size())
-        return ERR_INDEX_OUT_OF_RANGE;
-    refreshLogical(logical[index]);
-    *drive = logical[index].info;
-    return 0;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        if (const uint32_t status = discoverLogicalDrives(); status != 0)
+            return status;
+        auto& logical = lists().logical;
+        if (index >= logical.size())
+            return ERR_INDEX_OUT_OF_RANGE;
+        refreshLogical(logical[index]);
+        *drive = logical[index].info;
+        return 0;
+    });
 }
 
 uint32_t ScsiMapAdapter(unsigned adapterClass, unsigned number, int* result, int direction) {

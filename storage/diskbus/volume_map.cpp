@@ -1,4 +1,5 @@
 #include "volume_map.h"
+#include "library_boundary.h"
 
 #include "diskbus_clock.h"
 #include "driver_iface.h"
@@ -127,37 +128,43 @@ const char* VolumeMountPoint(unsigned index) {
 extern "C" {
 
 uint32_t GetDrivesMask(SCSIAddressType address) {
-    BuildDriveList();
-    uint32_t mask = 0;
-    const auto& entries = driveInfo().entries;
-    for (size_t i = 0; i < entries.size(); ++i)
-        if (entries[i].addr == address)
-            mask |= 1u << i;
-    return mask;
+    return qv::catchAtBoundary(0u, [&]() -> uint32_t {
+        BuildDriveList();
+        uint32_t mask = 0;
+        const auto& entries = driveInfo().entries;
+        for (size_t i = 0; i < entries.size(); ++i)
+            if (entries[i].addr == address)
+                mask |= 1u << i;
+        return mask;
+    });
 }
 
 uint32_t GetMaskLabel(uint32_t mask, char* label, unsigned length) {
-    if (mask == 0)
-        return ERR_EMPTY_MASK;
-    BuildDriveList();
-    const char* mount = VolumeMountPoint(unsigned(__builtin_ctz(mask)));
-    if (mount == nullptr)
-        return ERR_INDEX_OUT_OF_RANGE;
-    // Always terminated within `length`; nothing is written for 0.
-    if (length > 0) {
-        std::strncpy(label, mount, length - 1);
-        label[length - 1] = '\0';
-    }
-    return 0;
+    return qv::catchAtBoundary(ERR_RESOURCE_UNAVAILABLE, [&]() -> uint32_t {
+        if (mask == 0)
+            return ERR_EMPTY_MASK;
+        BuildDriveList();
+        const char* mount = VolumeMountPoint(unsigned(__builtin_ctz(mask)));
+        if (mount == nullptr)
+            return ERR_INDEX_OUT_OF_RANGE;
+        // Always terminated within `length`; nothing is written for 0.
+        if (length > 0) {
+            std::strncpy(label, mount, length - 1);
+            label[length - 1] = '\0';
+        }
+        return 0;
+    });
 }
 
 uint32_t GetLabelInstance(const char* mountPoint) {
-    BuildDriveList();
-    const auto& entries = driveInfo().entries;
-    for (size_t i = 0; mountPoint != nullptr && i < entries.size(); ++i)
-        if (entries[i].strMount == mountPoint)
-            return uint32_t(i);
-    return 255;
+    return qv::catchAtBoundary(255u, [&]() -> uint32_t {
+        BuildDriveList();
+        const auto& entries = driveInfo().entries;
+        for (size_t i = 0; mountPoint != nullptr && i < entries.size(); ++i)
+            if (entries[i].strMount == mountPoint)
+                return uint32_t(i);
+        return 255;
+    });
 }
 
 } // extern "C"

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "agent_list.h"
+#include "library_boundary.h"
 #include "driver_modules.h"
 #include "firmware_components.h"
 #include "qvrevinfo.h"
@@ -110,60 +111,70 @@ int GetDriverCount(int* count)
 
 int GetFirmwareCount(int* count)
 {
-    unsigned n = 0;
-    const int status = revinfo::firmwareList().GetComponentCount(&n);
-    if (count != nullptr) *count = status == 0 ? static_cast<int>(n) : 0;
-    return status == 0 ? ACCESS_OK : ACCESS_ERROR;
+    return qv::catchAtBoundary(ACCESS_ERROR, [&]() -> int {
+        unsigned n = 0;
+        const int status = revinfo::firmwareList().GetComponentCount(&n);
+        if (count != nullptr) *count = status == 0 ? static_cast<int>(n) : 0;
+        return status == 0 ? ACCESS_OK : ACCESS_ERROR;
+    });
 }
 
 int GetDriverVersionInfo(unsigned index, DRIVER_VERSION_INFO* info)
 {
-    revinfo::driverList().BuildList();
-    if (index == 0 || index - 1 >= revinfo::driverList().count()) return ACCESS_OUT_OF_RANGE;
-    if (info == nullptr) return ACCESS_OK;
-    const unsigned i = index - 1;
-    if (!fill(info->driverName, GetDriverName, i) ||
-        !fill(info->driverManufacturer, GetDriverInfoManufacturer, i) ||
-        !fill(info->driverVersion, GetDriverInfoVersion, i) ||
-        !fill(info->driverDescription, GetDriverInfoDescription, i) ||
-        !fill(info->driverProduct, GetDriverInfoProduct, i) ||
-        !fill(info->driverTime, GetDriverInfoDMIFileTime, i) ||
-        !fill(info->driverFilePath, GetDriverFilePath, i))
-        return ACCESS_ERROR;
-    char size[32];
-    if (GetDriverInfoFileSize(i, size, sizeof size) != 0) return ACCESS_ERROR;
-    info->driverSize = static_cast<int32_t>(std::strtol(size, nullptr, 10));
-    if (GetDriverInfoNumType(i, &info->driverType) != 0) return ACCESS_ERROR;
-    return ACCESS_OK;
+    return qv::catchAtBoundary(ACCESS_ERROR, [&]() -> int {
+        revinfo::driverList().BuildList();
+        if (index == 0 || index - 1 >= revinfo::driverList().count()) return ACCESS_OUT_OF_RANGE;
+        if (info == nullptr) return ACCESS_OK;
+        const unsigned i = index - 1;
+        if (!fill(info->driverName, GetDriverName, i) ||
+            !fill(info->driverManufacturer, GetDriverInfoManufacturer, i) ||
+            !fill(info->driverVersion, GetDriverInfoVersion, i) ||
+            !fill(info->driverDescription, GetDriverInfoDescription, i) ||
+            !fill(info->driverProduct, GetDriverInfoProduct, i) ||
+            !fill(info->driverTime, GetDriverInfoDMIFileTime, i) ||
+            !fill(info->driverFilePath, GetDriverFilePath, i))
+            return ACCESS_ERROR;
+        char size[32];
+        if (GetDriverInfoFileSize(i, size, sizeof size) != 0) return ACCESS_ERROR;
+        info->driverSize = static_cast<int32_t>(std::strtol(size, nullptr, 10));
+        if (GetDriverInfoNumType(i, &info->driverType) != 0) return ACCESS_ERROR;
+        return ACCESS_OK;
+    });
 }
 
 int GetFirmwareVersionInfo(unsigned index, FW_REVISION_INFO* info)
 {
-    unsigned count = 0;
-    revinfo::firmwareList().GetComponentCount(&count);
-    if (index == 0 || index - 1 >= count) return ACCESS_OUT_OF_RANGE;
-    if (info == nullptr) return ACCESS_OK;
-    const unsigned i = index - 1;
-    char idText[32];
-    if (GetFWComponentName(i, idText, sizeof idText) != 0 ||
-        !fill(info->firmwareManufacturer, GetFWComponentManufacturer, i) ||
-        !fill(info->firmwareName, GetFWComponentProduct, i) ||
-        !fill(info->firmwareRevision, GetFWComponentVersion, i))
-        return ACCESS_ERROR;
-    info->firmwareDescription = info->firmwareName;
-    setText(info->firmwareReleaseDate, "-");
-    info->firmwareType = revinfo::MapFWComponentType(idText);
-    return ACCESS_OK;
+    return qv::catchAtBoundary(ACCESS_ERROR, [&]() -> int {
+        unsigned count = 0;
+        revinfo::firmwareList().GetComponentCount(&count);
+        if (index == 0 || index - 1 >= count) return ACCESS_OUT_OF_RANGE;
+        if (info == nullptr) return ACCESS_OK;
+        const unsigned i = index - 1;
+        char idText[32];
+        if (GetFWComponentName(i, idText, sizeof idText) != 0 ||
+            !fill(info->firmwareManufacturer, GetFWComponentManufacturer, i) ||
+            !fill(info->firmwareName, GetFWComponentProduct, i) ||
+            !fill(info->firmwareRevision, GetFWComponentVersion, i))
+            return ACCESS_ERROR;
+        info->firmwareDescription = info->firmwareName;
+        setText(info->firmwareReleaseDate, "-");
+        info->firmwareType = revinfo::MapFWComponentType(idText);
+        return ACCESS_OK;
+    });
 }
 
 int GetDriverName(unsigned index, char* buffer, unsigned size)
 {
-    return driverText(index, buffer, size, [](const DriverStruct& d) { return d.szDrvFileName; });
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return driverText(index, buffer, size, [](const DriverStruct& d) { return d.szDrvFileName; });
+    });
 }
 
 int GetDriverInfoManufacturer(unsigned index, char* buffer, unsigned size)
 {
-    return driverText(index, buffer, size, [](const DriverStruct& d) { return d.szDrvDescription; });
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return driverText(index, buffer, size, [](const DriverStruct& d) { return d.szDrvDescription; });
+    });
 }
 
 int GetDriverInfoDescription(unsigned index, char* buffer, unsigned size)
@@ -178,145 +189,193 @@ int GetDriverInfoProduct(unsigned index, char* buffer, unsigned size)
 
 int GetDriverInfoVersion(unsigned index, char* buffer, unsigned size)
 {
-    return driverText(index, buffer, size, [](const DriverStruct& d) { return d.szDrvVersion; });
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return driverText(index, buffer, size, [](const DriverStruct& d) { return d.szDrvVersion; });
+    });
 }
 
 int GetDriverInfoType(unsigned index, char* buffer, unsigned size)
 {
-    return driverText(index, buffer, size, [](const DriverStruct& d) -> std::string {
-        if (d.szDrvDescription.empty()) return "Miscellaneous Driver";
-        const char* group = revinfo::GetDriverGroupType(d.szDrvDescription.c_str(), nullptr);
-        return group != nullptr ? group : "";
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return driverText(index, buffer, size, [](const DriverStruct& d) -> std::string {
+            if (d.szDrvDescription.empty()) return "Miscellaneous Driver";
+            const char* group = revinfo::GetDriverGroupType(d.szDrvDescription.c_str(), nullptr);
+            return group != nullptr ? group : "";
+        });
     });
 }
 
 int GetDriverFilePath(unsigned index, char* buffer, unsigned size)
 {
-    return driverText(index, buffer, size, [](const DriverStruct& d) { return d.szDrvFilePath; });
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return driverText(index, buffer, size, [](const DriverStruct& d) { return d.szDrvFilePath; });
+    });
 }
 
 int GetDriverInfoFileStamp(unsigned index, char* buffer, unsigned size)
 {
-    return driverText(index, buffer, size, [](const DriverStruct& d) { return fileTime(d.DrvTimestamp, "%x %X"); });
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return driverText(index, buffer, size, [](const DriverStruct& d) { return fileTime(d.DrvTimestamp, "%x %X"); });
+    });
 }
 
 int GetDriverInfoDMIFileTime(unsigned index, char* buffer, unsigned size)
 {
-    return driverText(index, buffer, size, [](const DriverStruct& d) {
-        return fileTime(d.DrvTimestamp, "%Y%m%d%H%M%S.000000-000");
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return driverText(index, buffer, size, [](const DriverStruct& d) {
+            return fileTime(d.DrvTimestamp, "%Y%m%d%H%M%S.000000-000");
+        });
     });
 }
 
 int GetDriverInfoFileSize(unsigned index, char* buffer, unsigned size)
 {
-    return driverText(index, buffer, size, [](const DriverStruct& d) { return std::to_string(d.dwFileSize); });
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return driverText(index, buffer, size, [](const DriverStruct& d) { return std::to_string(d.dwFileSize); });
+    });
 }
 
 int GetDriverInfoOctetFileStamp(unsigned index, char* buffer, unsigned size)
 {
-    const DriverStruct* driver = nullptr;
-    if (const int status = revinfo::driverList().GetDriver(index, &driver); status != 0) return status;
-    if (buffer == nullptr) return kRevInfoNullBuffer;
-    if (size < 6) return kRevInfoBufferTooSmall;
-    tm local {};
-    const time_t stamp = driver->DrvTimestamp;
-    ::localtime_r(&stamp, &local);
-    const int fields[6] = {local.tm_year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
-    for (int i = 0; i < 6; ++i) buffer[i] = static_cast<char>(fields[i] & 0xFF);
-    return 0;
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&]() -> int {
+        const DriverStruct* driver = nullptr;
+        if (const int status = revinfo::driverList().GetDriver(index, &driver); status != 0) return status;
+        if (buffer == nullptr) return kRevInfoNullBuffer;
+        if (size < 6) return kRevInfoBufferTooSmall;
+        tm local {};
+        const time_t stamp = driver->DrvTimestamp;
+        ::localtime_r(&stamp, &local);
+        const int fields[6] = {local.tm_year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+        for (int i = 0; i < 6; ++i) buffer[i] = static_cast<char>(fields[i] & 0xFF);
+        return 0;
+    });
 }
 
 int GetDriverInfoNumType(unsigned index, DRIVER_TYPE* type)
 {
-    const DriverStruct* driver = nullptr;
-    if (const int status = revinfo::driverList().GetDriver(index, &driver); status != 0) return status;
-    if (type == nullptr) return kRevInfoNullBuffer;
-    revinfo::GetDriverGroupType(driver->szDrvDescription.c_str(), type);
-    return 0;
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&]() -> int {
+        const DriverStruct* driver = nullptr;
+        if (const int status = revinfo::driverList().GetDriver(index, &driver); status != 0) return status;
+        if (type == nullptr) return kRevInfoNullBuffer;
+        revinfo::GetDriverGroupType(driver->szDrvDescription.c_str(), type);
+        return 0;
+    });
 }
 
 int GetFWComponentName(unsigned index, char* buffer, unsigned size)
 {
-    return componentText(index, buffer, size, [](const SFWInfo& c) {
-        char text[16];
-        std::snprintf(text, sizeof text, c.id <= 255 ? "%2.2X" : "%u", c.id);
-        return std::string(text);
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return componentText(index, buffer, size, [](const SFWInfo& c) {
+            char text[16];
+            std::snprintf(text, sizeof text, c.id <= 255 ? "%2.2X" : "%u", c.id);
+            return std::string(text);
+        });
     });
 }
 
 int GetFWComponentProduct(unsigned index, char* buffer, unsigned size)
 {
-    return componentText(index, buffer, size, [](const SFWInfo& c) { return std::string(c.szProdID); });
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return componentText(index, buffer, size, [](const SFWInfo& c) { return std::string(c.szProdID); });
+    });
 }
 
 int GetFWComponentManufacturer(unsigned index, char* buffer, unsigned size)
 {
-    return componentText(index, buffer, size, [](const SFWInfo& c) { return std::string(c.szMfg); });
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return componentText(index, buffer, size, [](const SFWInfo& c) { return std::string(c.szMfg); });
+    });
 }
 
 int GetFWComponentVersion(unsigned index, char* buffer, unsigned size)
 {
-    return componentText(index, buffer, size, [](const SFWInfo& c) { return std::string(c.szVersion); });
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return componentText(index, buffer, size, [](const SFWInfo& c) { return std::string(c.szVersion); });
+    });
 }
 
 int GetFWComponentNumType(unsigned index, FIRMWARE_TYPE* type)
 {
-    SFWInfo info {};
-    if (const int status = revinfo::firmwareList().GetComponentInfo(index, &info); status != 0) return status;
-    if (type == nullptr) return kRevInfoNullBuffer;
-    *type = revinfo::MapFWComponentType(info.id);
-    return 0;
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&]() -> int {
+        SFWInfo info {};
+        if (const int status = revinfo::firmwareList().GetComponentInfo(index, &info); status != 0) return status;
+        if (type == nullptr) return kRevInfoNullBuffer;
+        *type = revinfo::MapFWComponentType(info.id);
+        return 0;
+    });
 }
 
 int GetTotalNumberOfDrivers()
 {
-    revinfo::driverList().BuildList();
-    return static_cast<int>(revinfo::driverList().count());
+    return qv::catchAtBoundary(0, [&]() -> int {
+        revinfo::driverList().BuildList();
+        return static_cast<int>(revinfo::driverList().count());
+    });
 }
 
 int GetTotalNumberOfFirmwares()
 {
-    unsigned count = 0;
-    return revinfo::firmwareList().GetComponentCount(&count) == 0 ? static_cast<int>(count) : -1;
+    return qv::catchAtBoundary(-1, [&]() -> int {
+        unsigned count = 0;
+        return revinfo::firmwareList().GetComponentCount(&count) == 0 ? static_cast<int>(count) : -1;
+    });
 }
 
 int GetTotalNumberOfAgents()
 {
-    revinfo::agentList().UpdateData();
-    return static_cast<int>(revinfo::agentList().entries().size());
+    return qv::catchAtBoundary(0, [&]() -> int {
+        revinfo::agentList().UpdateData();
+        return static_cast<int>(revinfo::agentList().entries().size());
+    });
 }
 
 int GetAgentName(int index, char* buffer, unsigned size)
 {
-    return agentText(index, buffer, size, [](const revinfo::SoftwareEntry& e) { return e.name; });
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return agentText(index, buffer, size, [](const revinfo::SoftwareEntry& e) { return e.name; });
+    });
 }
 
 int GetAgentSize(int index, char* buffer, unsigned size)
 {
-    return agentText(index, buffer, size, [](const revinfo::SoftwareEntry& e) { return e.size; });
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return agentText(index, buffer, size, [](const revinfo::SoftwareEntry& e) { return e.size; });
+    });
 }
 
 int GetAgentDate(int index, char* buffer, unsigned size)
 {
-    return agentText(index, buffer, size, [](const revinfo::SoftwareEntry& e) {
-        char text[64];
-        std::snprintf(text, sizeof text, "%02d/%02d/%02d %02d:%02d:%02d", e.date[1], e.date[2], e.date[0],
-                      e.date[3], e.date[4], e.date[5]);
-        return std::string(text);
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return agentText(index, buffer, size, [](const revinfo::SoftwareEntry& e) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%02d/%02d/%02d %02d:%02d:%02d", e.date[1], e.date[2], e.date[0],
+                          e.date[3], e.date[4], e.date[5]);
+            return std::string(text);
+        });
     });
 }
 
 int GetAgentState(int index, char* buffer, unsigned size)
 {
-    return agentText(index, buffer, size, [](const revinfo::SoftwareEntry& e) { return std::to_string(e.state); });
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return agentText(index, buffer, size, [](const revinfo::SoftwareEntry& e) { return std::to_string(e.state); });
+    });
 }
 
 int GetAgentType(int index, char* buffer, unsigned size)
 {
-    return agentText(index, buffer, size, [](const revinfo::SoftwareEntry& e) { return std::to_string(e.type); });
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] {
+        return agentText(index, buffer, size, [](const revinfo::SoftwareEntry& e) { return std::to_string(e.type); });
+    });
 }
 
-int UpdateDriverInfo() { return revinfo::driverList().LoadList(); }
-int UpdateFirmwareInfo() { return revinfo::firmwareList().LoadList(); }
+int UpdateDriverInfo()
+{
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] { return revinfo::driverList().LoadList(); });
+}
+int UpdateFirmwareInfo()
+{
+    return qv::catchAtBoundary(kRevInfoAllocationFailed, [&] { return revinfo::firmwareList().LoadList(); });
+}
 
 } // extern "C"
