@@ -203,11 +203,17 @@ int WritePrivateProfileEntries(const char* lpszSection, const std::vector<Profil
         if (errno != ENOENT) return 0;
         text.clear();
     }
-    const std::string original = text;
-    for (const auto& [entry, value] : entries) setEntryInText(text, lpszSection, entry.c_str(), value.c_str());
+    const std::string changed = ProfileTextWithEntries(text, lpszSection, entries);
     // Readers rewrite settings they just read: a file that would not change is left alone.
-    if (existed && text == original) return 1;
-    return qv::replaceFileContents(lpszFilename, text) == 0 ? 1 : 0;
+    if (existed && changed == text) return 1;
+    return qv::replaceFileContents(lpszFilename, changed) == 0 ? 1 : 0;
+}
+
+std::string ProfileTextWithEntries(std::string text, const char* lpszSection,
+                                   const std::vector<ProfileEntry>& entries)
+{
+    for (const auto& [entry, value] : entries) setEntryInText(text, lpszSection, entry.c_str(), value.c_str());
+    return text;
 }
 
 int WritePrivateProfileString(const char* lpszSection, const char* lpszEntry,

@@ -24,6 +24,9 @@ int WritePrivateProfileString(const char* lpszSection, const char* lpszEntry,
 using ProfileEntry = std::pair<std::string, std::string>;
 int WritePrivateProfileEntries(const char* lpszSection, const std::vector<ProfileEntry>& entries,
                                const char* lpszFilename);
+// The contents of an INI file with those entries set, for a writer that replaces the file itself.
+std::string ProfileTextWithEntries(std::string text, const char* lpszSection,
+                                   const std::vector<ProfileEntry>& entries);
 
 // Size of an open file, -1 on failure.
 long filelength(int handle);
