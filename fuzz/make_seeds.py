@@ -277,6 +277,17 @@ def safte_seeds():
     write("fuzz_safte_buffers", "short-status", enclosure(b"gem318", 9, 9, 16, 16)[:150])
 
 
+def volcap_seeds():
+    # fuzz_volcap_files: a mode byte (0 stand-in NUL mount table, 1 names, 2 state, 3 history),
+    # then the file.
+    write("fuzz_volcap_files", "mount_table", b"\x00device /dev/sda1 0x801\nmount / 0x801 512 2047 0\n\x00"
+          b"/dev/sda1 / ext2 rw 0 0\nnone /proc proc rw 0 0\nlonely\n")
+    write("fuzz_volcap_files", "history", b"\x03[/]\nHistLastEntry=3\nHistOverflow=1\n0=100 10 1\n3=103 10 4\n"
+          b"400=500 10 5\n1=-5 10 2\n")
+    # A damaged status once made the append compute the slot after the largest int.
+    write("fuzz_volcap_files", "history-damaged-status", b"\x03[/]\nHistLastEntry=88888888880\n")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--qvsim-bios", default=os.path.join(ROOT, "build", "sim", "biosimage", "qvsim-bios"))
@@ -292,6 +303,7 @@ def main():
     cage_seeds()
     diskbus_seeds()
     safte_seeds()
+    volcap_seeds()
     qvbmc_seeds()
     bios_seeds(args.qvsim_bios)
     if args.recorder:

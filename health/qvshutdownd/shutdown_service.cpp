@@ -18,12 +18,7 @@ namespace {
 
 constexpr unsigned char kShutdownSensorType = 0xC9;
 
-long secondMs()
-{
-    const char* text = std::getenv(kShutdownSecondMsEnv);
-    const long ms = text ? std::strtol(text, nullptr, 10) : 0;
-    return ms > 0 && ms <= 1000 ? ms : 1000;
-}
+long secondMs() { return qv::secondMsFromEnv(kShutdownSecondMsEnv); }
 
 // The stop signal that arrived, or nullptr.
 const char* stopSignal()

@@ -136,4 +136,11 @@ bool waitForSignal(long long ms)
     return signalPending();
 }
 
+long secondMsFromEnv(const char* name)
+{
+    const char* text = std::getenv(name);
+    const long ms = text != nullptr ? std::strtol(text, nullptr, 10) : 0;
+    return ms > 0 && ms <= 1000 ? ms : 1000;
+}
+
 } // namespace qv

@@ -56,4 +56,8 @@ bool signalPending();
 // is pending. A signal arriving just before the sleep still ends it. True when one is pending.
 bool waitForSignal(long long ms);
 
+// Length in ms of one second of a service's waits: the value of the environment variable `name`
+// (tests shorten long periods with it) when it is 1 to 1000, else 1000.
+long secondMsFromEnv(const char* name);
+
 } // namespace qv

@@ -1,6 +1,8 @@
 #include "service_socket.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
@@ -11,11 +13,19 @@
 
 #include "log_print.h"
 #include "sandbox_path.h"
+#include "service_daemon.h"
 
 namespace {
 // Owner and group only: whoever may write here may change sensor thresholds.
 constexpr mode_t kSocketMode = 0660;
+
+// Milliseconds left until `deadline`, rounded up, 0 once it has passed.
+int msUntil(std::chrono::steady_clock::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
+} // namespace
 
 CSocket::CSocket(bool logFailures)
     : m_fdSocket(-1), m_szFileName(nullptr), m_nTimeout(15000), m_bLogFailures(logFailures) {}
@@ -92,9 +102,18 @@ bool CSocket::CreateAnonymous()
 int CSocket::WaitReady(bool forWrite) const
 {
     pollfd p{m_fdSocket, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
-    const int rc = ::poll(&p, 1, m_nTimeout < 0 ? 0 : m_nTimeout);
-    if (rc < 0) LogFailure("select", errno);
-    return rc > 0 ? 1 : rc;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(m_nTimeout, 0));
+    for (;;) {
+        const int rc = ::poll(&p, 1, msUntil(deadline));
+        if (rc > 0) return 1;
+        if (rc == 0) return 0;
+        // A signal is no failure: a stop ends the wait like a time-out, so the service's loop
+        // sees its flag at once; any other signal leaves the wait running to its end.
+        if (errno != EINTR) break;
+        if (stopRequested()) return 0;
+    }
+    LogFailure("select", errno);
+    return -1;
 }
 
 bool CSocket::Read(char* pbBuffer, int* pcbBuffer, sockaddr* psAddr, int* pcbAddr)
@@ -124,11 +143,17 @@ bool CSocket::Write(const char* pbBuffer, int cbBuffer, const sockaddr* psAddr, 
     // waits, bounded by the same time-out; a zero send time-out would wait forever, so none at all
     // is a send that does not wait.
     const int timeout = m_nTimeout < 0 ? 0 : m_nTimeout;
-    timeval limit{timeout / 1000, (timeout % 1000) * 1000};
-    ::setsockopt(m_fdSocket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    const ssize_t n = ::sendto(m_fdSocket, pbBuffer, static_cast<size_t>(cbBuffer),
-                               timeout == 0 ? MSG_DONTWAIT : 0, psAddr,
-                               static_cast<socklen_t>(cbAddr));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
+    ssize_t n = -1;
+    for (int left = timeout;; left = msUntil(deadline)) {
+        timeval limit{left / 1000, (left % 1000) * 1000};
+        ::setsockopt(m_fdSocket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+        n = ::sendto(m_fdSocket, pbBuffer, static_cast<size_t>(cbBuffer), left == 0 ? MSG_DONTWAIT : 0,
+                     psAddr, static_cast<socklen_t>(cbAddr));
+        // A signal cuts the send short: it goes on for the time that is left, even for a stop,
+        // so the requester still gets its reply.
+        if (n >= 0 || errno != EINTR || left == 0) break;
+    }
     if (n < 0) LogFailure("sendto", errno);
     return n == cbBuffer;
 }

@@ -20,12 +20,7 @@ constexpr int kSegmentSize = sizeof(NICParametersInfo);
 constexpr int kDefaultSampling = 5;      // seconds
 constexpr int kDefaultProcessing = 60;   // seconds
 
-long secondMs()
-{
-    const char* value = std::getenv(kSecondMsEnv);
-    const long ms = value != nullptr ? std::strtol(value, nullptr, 10) : 0;
-    return ms > 0 && ms <= 1000 ? ms : 1000;
-}
+long secondMs() { return qv::secondMsFromEnv(kSecondMsEnv); }
 
 // Sleeps `seconds` sampling seconds or until a signal arrives.
 void waitForNextCycle(int seconds) { qv::waitForSignal(static_cast<long long>(seconds) * secondMs()); }

@@ -2,14 +2,17 @@
 
 #include "library_boundary.h"
 
+#include <cctype>
 #include <cerrno>
-#include <dirent.h>
-#include <vector>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace qv {
 namespace {
@@ -32,14 +35,69 @@ int writeAll(int fd, std::string_view data)
     return 0;
 }
 
+constexpr char kTempInfix[] = ".tmp.";
+constexpr size_t kTempSuffixLength = 6;   // mkstemp's XXXXXX
+
+// "STEM.tmp.XXXXXX" exactly: other files that merely start alike are not ours to remove.
+bool isTemporaryOf(std::string_view name, std::string_view stem)
+{
+    const std::string_view infix = kTempInfix;
+    if (stem.empty() || name.size() != stem.size() + infix.size() + kTempSuffixLength ||
+        !name.starts_with(stem) || name.substr(stem.size(), infix.size()) != infix)
+        return false;
+    for (const char c : name.substr(stem.size() + infix.size()))
+        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+// True when `name` is a name of the open file `fd`.
+bool namesFile(const std::string& name, int fd)
+{
+    struct stat held {}, named {};
+    return ::fstat(fd, &held) == 0 && ::lstat(name.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+           held.st_ino == named.st_ino;
+}
+
 } // namespace
 
 int createTempBeside(const std::string& path, std::string& tempPath)
 {
-    std::string pattern = path + ".tmp.XXXXXX";
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd >= 0) tempPath = std::move(pattern);   // nothing that could fail once the file exists
-    return fd;
+    for (int attempt = 0;; ++attempt) {
+        std::string pattern = path + kTempInfix + "XXXXXX";
+        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0) return -1;
+        // A sweep may take the name in the moment before the lock holds: then make another.
+        if (::flock(fd, LOCK_SH) != 0 || namesFile(pattern, fd) || attempt == 10) {
+            tempPath = std::move(pattern);   // nothing that could fail once the file is ours
+            return fd;
+        }
+        ::close(fd);
+    }
+}
+
+// Removes the temporaries "PATH.tmp.XXXXXX" of `path` that no writer holds any more: those of
+// writers killed before their rename. Live ones are locked by their writers.
+static void removeAbandonedTemporaries(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string stem = slash == std::string::npos ? path : path.substr(slash + 1);
+    DIR* dir = ::opendir(parentDirectory(path).c_str());
+    if (dir == nullptr) return;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir))
+        if (isTemporaryOf(entry->d_name, stem)) names.emplace_back(entry->d_name);
+    for (const std::string& name : names) {
+        const int fd = ::openat(::dirfd(dir), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat held {}, named {};
+        // Nobody holds it, and the name still leads to the file that was checked.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
+            ::fstatat(::dirfd(dir), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+            ::unlinkat(::dirfd(dir), name.c_str(), 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
 }
 
 void removeFilesStartingWith(const std::string& pathPrefix)
@@ -74,17 +132,36 @@ void syncParentDirectory(const std::string& path)
 // a temporary name, then renamed over the backup, so some backup exists at every moment.
 int refreshBackup(const std::string& path, const std::string& backupPath)
 {
-    std::string name;
-    const int fd = createTempBeside(backupPath, name);
-    if (fd < 0) return errno;
-    ::close(fd);
-    ::unlink(name.c_str());
-    if (::link(path.c_str(), name.c_str()) != 0) return errno == ENOENT ? 0 : errno;
-    const int error = std::rename(name.c_str(), backupPath.c_str()) != 0 ? errno : 0;
-    // When both names already lead to the same file (a writer died between this step and its
-    // own rename), rename succeeds without removing the temporary name.
-    ::unlink(name.c_str());
-    return error;
+    removeAbandonedTemporaries(backupPath);
+    for (int attempt = 0;; ++attempt) {
+        // The file the second name leads to is held while that name exists, as a temporary is.
+        const int current = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (current < 0) return errno == ENOENT ? 0 : errno;
+        ::flock(current, LOCK_SH);
+        std::string name;
+        const int reserved = createTempBeside(backupPath, name);
+        if (reserved < 0) {
+            const int error = errno;
+            ::close(current);
+            return error;
+        }
+        ::unlink(name.c_str());
+        ::close(reserved);
+        int error = 0;
+        bool retry = false;
+        if (::link(path.c_str(), name.c_str()) != 0) {
+            error = errno == ENOENT ? 0 : errno;   // no file yet: nothing to keep
+        } else if (!namesFile(name, current) && attempt < 10) {
+            retry = true;   // the file was replaced after it was opened: hold the new one
+        } else if (std::rename(name.c_str(), backupPath.c_str()) != 0) {
+            error = errno;
+        }
+        // When both names already lead to the same file (a writer died between this step and
+        // its own rename), rename succeeds without removing the temporary name.
+        ::unlink(name.c_str());
+        ::close(current);
+        if (!retry) return error;
+    }
 }
 
 int commitTempFile(const std::string& tempPath, const std::string& path,
@@ -107,18 +184,21 @@ int replaceFileContents(const std::string& path, std::string_view contents,
         struct stat old {};
         mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777 & ~mode_t(S_IWOTH)) : 0644;
     }
+    removeAbandonedTemporaries(path);
     std::string temp;
     const int fd = createTempBeside(path, temp);
     if (fd < 0) return errno;
     int error = ::fchmod(fd, *mode) != 0 ? errno : 0;
     if (error == 0) error = writeAll(fd, contents);
     if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error != 0) {
+    if (error == 0) {
+        error = commitTempFile(temp, path, backupPath);
+    } else {
         ::unlink(temp.c_str());
-        return error;
     }
-    return commitTempFile(temp, path, backupPath);
+    // Closed only now: the lock it holds marks the temporary as in use until it is renamed.
+    ::close(fd);
+    return error;
 }
 
 } // namespace qv

@@ -11,7 +11,9 @@
 namespace qv {
 
 // A unique temporary file "PATH.tmp.XXXXXX" beside `path` (mkstemp, close-on-exec). Returns the
-// descriptor and stores its name in `tempPath`, or -1 with errno.
+// descriptor and stores its name in `tempPath`, or -1 with errno. The descriptor holds a lock
+// that marks the file as in use: keep it open until the file is renamed or removed, since a
+// rewrite of `path` removes the temporaries nobody holds (those of writers that were killed).
 int createTempBeside(const std::string& path, std::string& tempPath);
 
 // Makes the synced temporary file `tempPath` the new `path` by one rename. With a backup name,
@@ -22,6 +24,7 @@ int commitTempFile(const std::string& tempPath, const std::string& path,
 
 // Replaces `path` by `contents`. The mode is `mode` when given, else that of the file replaced
 // (never world-writable), else 0644. Returns 0 or an errno; the target is untouched on failure.
+// Temporaries of `path` and of the backup left by writers that were killed are removed.
 int replaceFileContents(const std::string& path, std::string_view contents,
                         std::optional<mode_t> mode = {}, const std::string& backupPath = {});
 

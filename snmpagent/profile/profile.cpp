@@ -207,14 +207,20 @@ int WritePrivateProfileEntries(const char* lpszSection, const std::vector<Profil
         if (errno != ENOENT) return 0;
         text.clear();
     }
-    const std::string original = text;
+    const std::string changed = ProfileTextWithEntries(text, lpszSection, entries);
+    // Readers rewrite settings they just read: a file that would not change is left alone.
+    if (existed && changed == text) return 1;
+    return qv::replaceFileContents(lpszFilename, changed) == 0 ? 1 : 0;
+}
+
+std::string ProfileTextWithEntries(std::string text, const char* lpszSection,
+                                   const std::vector<ProfileEntry>& entries)
+{
     // Readers stop at a NUL byte (what a power loss can leave in a file): anything written after
     // it would never be read back, so the rewrite keeps only the text readers see.
     if (const size_t nul = text.find('\0'); nul != std::string::npos) text.erase(nul);
     for (const auto& [entry, value] : entries) setEntryInText(text, lpszSection, entry.c_str(), value.c_str());
-    // Readers rewrite settings they just read: a file that would not change is left alone.
-    if (existed && text == original) return 1;
-    return qv::replaceFileContents(lpszFilename, text) == 0 ? 1 : 0;
+    return text;
 }
 
 int ReplacePrivateProfile(const char* lpszSection, const std::vector<ProfileEntry>& entries,

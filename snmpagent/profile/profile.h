@@ -24,6 +24,9 @@ int WritePrivateProfileString(const char* lpszSection, const char* lpszEntry,
 using ProfileEntry = std::pair<std::string, std::string>;
 int WritePrivateProfileEntries(const char* lpszSection, const std::vector<ProfileEntry>& entries,
                                const char* lpszFilename);
+// The contents of an INI file with those entries set, for a writer that replaces the file itself.
+std::string ProfileTextWithEntries(std::string text, const char* lpszSection,
+                                   const std::vector<ProfileEntry>& entries);
 
 // The file becomes this one section with these entries, whatever it held before (a file of
 // one's own found damaged). Same result as WritePrivateProfileString.

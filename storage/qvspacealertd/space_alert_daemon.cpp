@@ -122,6 +122,7 @@ int runSpaceAlertDaemon(SpaceEventSink& sink)
     ::unlink(fileVar.c_str());
 
     const unsigned pause = pauseMs();
+    UnsavedStates unsaved;
     for (;;) {
         if (takeSignals()) return endService(lock);
         const DrvInfo drives(true);
@@ -129,7 +130,7 @@ int runSpaceAlertDaemon(SpaceEventSink& sink)
             LogPrint(LOG_WARNING, "lock failed!\n");
             return stopService(lock);
         }
-        if (!runVolumePass(sink, drives)) return stopService(lock);
+        if (!runVolumePass(sink, drives, unsaved)) return stopService(lock);
         lock.UnLock();
         if (!pauseBetweenPasses(pause)) return endService(lock);
     }

@@ -72,25 +72,51 @@ int EvaluateSendingTrap(SpaceEventSink& sink, const char* volume, const drvSampl
     return 0;
 }
 
-bool runVolumePass(SpaceEventSink& sink, const DrvInfo& drives)
+namespace {
+
+bool sameState(const sharedInfo& a, const sharedInfo& b)
+{
+    return a.nTrapPollTimeRemaining == b.nTrapPollTimeRemaining &&
+           a.nHistSampleTimeRemaining == b.nHistSampleTimeRemaining && a.nLoThresholdMet == b.nLoThresholdMet &&
+           a.nWarnThresholdMet == b.nWarnThresholdMet && a.nCritThresholdMet == b.nCritThresholdMet;
+}
+
+} // namespace
+
+sharedInfo UnsavedStates::pick(const std::string& volume, const sharedInfo& inFile) const
+{
+    const auto found = states_.find(volume);
+    return found != states_.end() && sameState(found->second.inFile, inFile) ? found->second.wanted : inFile;
+}
+
+void UnsavedStates::keep(const std::string& volume, const sharedInfo& inFile, const sharedInfo& wanted)
+{
+    states_[volume] = {inFile, wanted};
+}
+
+void UnsavedStates::saved(const std::string& volume) { states_.erase(volume); }
+
+bool runVolumePass(SpaceEventSink& sink, const DrvInfo& drives, UnsavedStates& unsaved)
 {
     for (int i = 0; i < drives.GetNumOfDrvs(); ++i) {
         std::string name;
         drives.GetDrvName(i, &name);
         const char* volume = name.c_str();
-        sharedInfo shared{};
-        if (ReadSharedVars(volume, &shared) != 0) {
+        sharedInfo inFile{};
+        if (ReadSharedVars(volume, &inFile) != 0) {
             LogPrint(LOG_WARNING, "main() - Problem on reading sharedvars file\n");
             return false;
         }
+        // Latches and counters that a full disk kept from the file are not lost: the events
+        // they hold back are not raised again.
+        sharedInfo shared = unsaved.pick(name, inFile);
         cfgInfo cfg{};
         ReadCFGKeys(volume, &cfg);
         drvSample sample{};
         if (shared.nHistSampleTimeRemaining <= 0) {
-            if (GetDrvSample(drives, i, &sample) == 0 && AddToHistFile(volume, &sample) != 0) {
+            // A sample that cannot be saved is lost, as one whose capacity cannot be read.
+            if (GetDrvSample(drives, i, &sample) == 0 && AddToHistFile(volume, &sample) != 0)
                 LogPrint(LOG_WARNING, "main() - Problem on saving to history\n");
-                return false;
-            }
             shared.nHistSampleTimeRemaining = cfg.nHistSampleTime;
         }
         if (cfg.nTrapEnabled != 0 && shared.nTrapPollTimeRemaining <= 0) {
@@ -102,7 +128,9 @@ bool runVolumePass(SpaceEventSink& sink, const DrvInfo& drives)
         if (shared.nTrapPollTimeRemaining != 0) --shared.nTrapPollTimeRemaining;
         if (WriteSharedVars(volume, &shared) != 0) {
             LogPrint(LOG_WARNING, "main() - Problem on saving sharedvars\n");
-            return false;
+            unsaved.keep(name, inFile, shared);
+        } else {
+            unsaved.saved(name);
         }
     }
     return true;

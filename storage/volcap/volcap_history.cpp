@@ -78,10 +78,15 @@ int AppendHistSample(const char* volume, const drvSample* sample)
     int last = -1;
     int overflow = 0;
     GetHistStatus(volume, &last, &overflow, nullptr);
+    // A status naming no slot (a damaged file) starts the history again, as a missing one does.
+    if (last < -1 || last >= kHistSlots) {
+        last = -1;
+        overflow = 0;
+    }
     int slot = 0;
     if (last >= 0 || overflow != 0) {
-        slot = last < 0 ? 0 : last + 1;
-        if (last >= kHistSlots - 1) {
+        slot = last + 1;
+        if (slot >= kHistSlots) {
             slot = 0;
             overflow = 1;
         }

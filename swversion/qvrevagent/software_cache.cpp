@@ -108,29 +108,16 @@ void SoftwareCache::addEntry(const std::string& name, const std::string& path, S
 
 bool SoftwareCache::saveToFile()
 {
-    // Built in a temporary file (starting from the old cache, whose keys beyond "total" stay)
-    // and renamed into place: agents rebuilding at the same moment never mix their entries.
-    const std::string target = qv::sandboxPath(swfiles::kCacheFile);
-    std::string temp;
-    const int fd = qv::createTempBeside(target, temp);
-    if (fd < 0) return false;
+    // The old cache with the new entries set (its keys beyond "total" stay), renamed into place
+    // as a whole: agents rebuilding at the same moment never mix their entries. Written even
+    // when nothing changed: the file's age says when the cache was built.
+    std::vector<ProfileEntry> entries;
+    entries.emplace_back("total", std::to_string(getCacheEntryCount()));
+    for (unsigned i = 0; i < cacheData.size(); ++i)
+        entries.emplace_back(std::to_string(i), formatCacheEntry(cacheData[i]));
     const std::string old = swfiles::readFixedFile(swfiles::kCacheFile).value_or("");
-    bool ok = ::fchmod(fd, 0644) == 0 &&
-              ::write(fd, old.data(), old.size()) == static_cast<ssize_t>(old.size());
-    ::close(fd);
-    char key[16];
-    std::snprintf(key, sizeof key, "%u", getCacheEntryCount());
-    ok = ok && WritePrivateProfileString("Software", "total", key, temp.c_str());
-    for (unsigned i = 0; ok && i < cacheData.size(); ++i) {
-        std::snprintf(key, sizeof key, "%u", i);
-        ok = WritePrivateProfileString("Software", key, formatCacheEntry(cacheData[i]).c_str(),
-                                       temp.c_str());
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return qv::commitTempFile(temp, target) == 0;
+    return qv::replaceFileContents(qv::sandboxPath(swfiles::kCacheFile),
+                                   ProfileTextWithEntries(old, "Software", entries), 0644) == 0;
 }
 
 bool SoftwareCache::getFileSize(CacheEntry& entry)

@@ -1,5 +1,6 @@
 #include "restart_service.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -116,6 +117,20 @@ bool acceptable(const AGT_MSG& message)
     }
 }
 
+// The countdown the controller is armed with holds tenths of a second in 16 bits.
+int armedCountdownSeconds(int hwtimeout)
+{
+    return static_cast<uint16_t>(static_cast<unsigned>(hwtimeout) * 10u) / 10;
+}
+
+// Seconds between two kicks: the poll time, but at most half of the armed countdown. The
+// settings let the timeout be lowered under the poll time, and a stored pair is used as it
+// stands: a healthy server must not be reset because of either.
+int kickIntervalSeconds(int polltime, int hwtimeout)
+{
+    return std::max(1, std::min(polltime, armedCountdownSeconds(hwtimeout) / 2));
+}
+
 } // namespace
 
 bool InitMMCAsrTimer(int hwTimeout, int maxConsAsr, int curConsAsr, int& action)
@@ -161,9 +176,18 @@ void asrKickTimer(int polltime, int hwtimeout, int action)
         return;
     }
     const std::string replyPath = qv::sandboxPath(kAsrAgentSocketPath);
+    const long secondMs = qv::secondMsFromEnv(kRestartSecondMsEnv);
+    int announced = polltime;   // the interval last logged, when it differs from the poll time
     while (!stopSignalled()) {
         KickMMCAsrTimer(hwtimeout, action);
-        if (socket.wait_msg(polltime, 0, &g_waitMask) != 0) continue;
+        const int interval = kickIntervalSeconds(polltime, hwtimeout);
+        if (interval != polltime && interval != announced)
+            log(LOG_WARNING, "asrKickTimer() - SW poll time %d too long for HW timeout %d: kicking every %d s\n",
+                polltime, hwtimeout, interval);
+        announced = interval;
+        const long waitMs = interval * secondMs;
+        if (socket.wait_msg(static_cast<int>(waitMs / 1000), static_cast<int>(waitMs % 1000) * 1000, &g_waitMask) != 0)
+            continue;
         KickMMCAsrTimer(hwtimeout, action);
         // One byte more than a message, so a longer datagram shows and is dropped too.
         unsigned char datagram[sizeof(AGT_MSG) + 1];

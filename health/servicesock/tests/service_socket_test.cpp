@@ -1,9 +1,17 @@
 #include "service_socket.h"
 #include "service_client.h"
 #include "log_print.h"
+#include "service_daemon.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 #include "sandbox_path.h"
 #include "temp_root.h"
@@ -128,6 +136,90 @@ TEST_F(ServiceSocketTest, LogPrintLogsVerbatimCutsAndEndsOnCritical)
     EXPECT_EQ(log.find(std::string(256, 'y')), std::string::npos);
     EXPECT_EXIT(LogPrint(2, "Cannot create socket (errno=%d)", 5), ::testing::ExitedWithCode(1), "");
     EXPECT_NE(root_.readFile("/log").find("Cannot create socket (errno=5)"), std::string::npos);
+}
+
+// Sends `signo` to one thread every few milliseconds while it lives, so a wait of that thread
+// is interrupted whenever it runs.
+class SignalRain {
+public:
+    SignalRain(pthread_t target, int signo)
+        : thread_([this, target, signo] {
+              while (!stop_) {
+                  ::pthread_kill(target, signo);
+                  std::this_thread::sleep_for(std::chrono::milliseconds(3));
+              }
+          })
+    {
+    }
+    ~SignalRain()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+TEST_F(ServiceSocketTest, SignalsInterruptNoWaitIntoAFailure)
+{
+    qv::test::ScopedEnv file("QV_LOG_FILE", root_.at("/log").c_str());
+    root_.writeFile("/log", "");
+    ASSERT_TRUE(qv::installFlagHandler(SIGUSR1));
+    CSocket server;
+    ASSERT_TRUE(server.Create(path_.c_str()));
+    server.SetTimeout(20000);
+    sockaddr_un to{};
+    ASSERT_TRUE(qv::makeUnixAddress(path_, to));
+    char buf[8];
+    int size = sizeof buf;
+    {
+        // A signal that does not stop the service: the wait goes on to the datagram.
+        SignalRain rain(::pthread_self(), SIGUSR1);
+        std::thread late([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            CSocket client;
+            if (client.CreateAnonymous()) client.Write("late", 4, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        });
+        EXPECT_TRUE(server.Read(buf, &size, nullptr, nullptr));
+        late.join();
+        EXPECT_EQ(size, 4);
+    }
+    {
+        // A send that waits on the receiver's full queue goes on once there is room.
+        const int filler = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        while (::sendto(filler, "fill", 4, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&to), sizeof to) == 4) {}
+        ::close(filler);
+        CSocket sender;
+        ASSERT_TRUE(sender.CreateAnonymous());
+        sender.SetTimeout(20000);
+        SignalRain rain(::pthread_self(), SIGUSR1);
+        std::thread reader([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            char room[8];
+            int roomSize = sizeof room;
+            server.SetTimeout(0);
+            server.Read(room, &roomSize, nullptr, nullptr);
+        });
+        EXPECT_TRUE(sender.Write("sent", 4, reinterpret_cast<sockaddr*>(&to), sizeof to));
+        reader.join();
+    }
+    qv::takeSignal(SIGUSR1);   // the notes the rain left, so later tests start without one
+    // A stop signal ends the wait at once, like a time-out (in a child: the stop stays noted).
+    EXPECT_EXIT(
+        {
+            if (!installStopHandlers()) std::_Exit(2);
+            CSocket idle;
+            idle.CreateAnonymous();
+            idle.SetTimeout(20000);
+            SignalRain rain(::pthread_self(), SIGTERM);
+            size = sizeof buf;
+            const bool read = idle.Read(buf, &size, nullptr, nullptr);
+            std::_Exit(!read && size == 0 && stopRequested() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(root_.readFile("/log"), "");
 }
 
 } // namespace

@@ -18,7 +18,7 @@ protected:
     {
         v.setRootPercent(rootPct);
         const size_t before = sink.events.size();
-        EXPECT_TRUE(runVolumePass(sink, DrvInfo(true)));
+        EXPECT_TRUE(runVolumePass(sink, DrvInfo(true), unsaved));
         std::vector<int> raised;
         for (size_t i = before; i < sink.events.size(); ++i)
             if (sink.events[i].addString == "/") raised.push_back(sink.events[i].event());
@@ -28,6 +28,7 @@ protected:
 
     VolcapRoot v;
     RecordingEventSink sink;
+    UnsavedStates unsaved;
 };
 
 using Events = std::vector<int>;
@@ -71,11 +72,11 @@ TEST_F(SpacePass, RaisingAndReleasing)
         VolcapRoot fresh;
         RecordingEventSink events;
         fresh.setRootPercent(0);
-        ASSERT_TRUE(runVolumePass(events, DrvInfo(true)));   // samples only
+        ASSERT_TRUE(runVolumePass(events, DrvInfo(true), unsaved));   // samples only
         for (size_t i = 0; i < c.levels.size(); ++i) {
             fresh.setRootPercent(c.levels[i]);
             const size_t before = events.events.size();
-            ASSERT_TRUE(runVolumePass(events, DrvInfo(true)));
+            ASSERT_TRUE(runVolumePass(events, DrvInfo(true), unsaved));
             Events raised;
             for (size_t e = before; e < events.events.size(); ++e) {
                 raised.push_back(events.events[e].event());
@@ -128,8 +129,8 @@ TEST_F(SpacePass, UnreadableCapacitySkipsTheVolumeButReloadsItsCounters)
                      volcaptest::deviceLine("/dev/sda1", 8, 1) +
                          volcaptest::deviceLine("/dev/sdb1", 8, 17) +
                          volcaptest::mountLine("/", 8, 1, 1000, 40));
-    EXPECT_TRUE(runVolumePass(sink, DrvInfo(true)));
-    EXPECT_TRUE(runVolumePass(sink, DrvInfo(true)));
+    EXPECT_TRUE(runVolumePass(sink, DrvInfo(true), unsaved));
+    EXPECT_TRUE(runVolumePass(sink, DrvInfo(true), unsaved));
     EXPECT_FALSE(v.exists("_home"));
     EXPECT_NE(var().find("[/home]\nVar=0 1438 0 0 0\n"), std::string::npos) << var();
     EXPECT_NE(v.log().find("GetDrvCurrentCapacity() - can't stat drive name /home\n"),
@@ -139,7 +140,7 @@ TEST_F(SpacePass, UnreadableCapacitySkipsTheVolumeButReloadsItsCounters)
 TEST_F(SpacePass, UnreadableStateStopsThePass)
 {
     v.root.writeFile(volcaptest::kDir + "qvvolcap.var", "[/]\nVar=1 2\n");
-    EXPECT_FALSE(runVolumePass(sink, DrvInfo(true)));
+    EXPECT_FALSE(runVolumePass(sink, DrvInfo(true), unsaved));
     const std::string log = v.log();
     const size_t library = log.find("ReadSharedVars() - read error for drive /\n");
     ASSERT_NE(library, std::string::npos) << log;

@@ -1,15 +1,20 @@
 // qvspacealertd as a process: start-up, signals, being killed at any moment, and the agent
 // asking while passes run.
+#include "controller_simulator.h"
 #include "recording_event_sink.h"
+#include "service_process.h"
+#include "small_file_system.h"
 #include "volcap_test_root.h"
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <map>
 #include <random>
 #include <thread>
@@ -53,6 +58,22 @@ public:
 private:
     pid_t pid_ = -1;
 };
+
+size_t count(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+int temporariesIn(const std::string& dir)
+{
+    int n = 0;
+    DIR* d = ::opendir(dir.c_str());
+    while (const dirent* e = ::readdir(d)) n += std::strstr(e->d_name, ".tmp.") != nullptr;
+    ::closedir(d);
+    return n;
+}
 
 template <class Condition>
 bool waitFor(Condition done, std::chrono::milliseconds limit = 20s)
@@ -169,6 +190,69 @@ TEST(SpaceAlertProcess, AgentRequestsDuringPassesSeeWholeStates)
     EXPECT_GT(last, 0);
     d.signal(SIGTERM);
     EXPECT_EQ(d.wait(), 0);
+}
+
+// The service goes on on a full disk: what it could not save stays in its memory, so an event it
+// raised is not raised again at every pass, and the state reaches the file once there is room.
+TEST(SpaceAlertProcess, FullDiskIsLoggedAndTheServiceGoesOn)
+{
+    VolcapRoot v;
+    const qv::test::SmallFileSystem disk(v.root.at(volcaptest::kDir));
+    if (!disk.mounted()) GTEST_SKIP() << "no small file system of its own here: " << disk.why();
+    qv::sim::ControllerSimulator sim;
+    sim.start();
+    v.setRootPercent(96);
+    disk.fill();
+    qv::test::ChildProcess service;
+    service.start(qv::test::installedPath("storage/qvspacealertd/qvspacealertd"), {},
+                  {{"QV_FOREGROUND", "1"}, {"QV_SPACEALERTD_PAUSE_MS", "50"}});
+    const std::string notSaved = "main() - Problem on saving sharedvars\n";
+    ASSERT_TRUE(waitFor([&] { return count(v.log(), notSaved) >= 10; })) << v.log();   // five passes
+    EXPECT_TRUE(::waitpid(service.pid(), nullptr, WNOHANG) == 0) << v.log();
+    EXPECT_NE(v.log().find("WriteSharedVars() - write error for drive /\n"), std::string::npos) << v.log();
+    EXPECT_NE(v.log().find("main() - Problem on saving to history\n"), std::string::npos) << v.log();
+    ASSERT_EQ(sim.selEntries().size(), 1u) << "the critical level of / is raised once";
+
+    disk.release();
+    ASSERT_TRUE(waitFor([&] { return v.file("qvvolcap.var").find("[/]\nVar=0 ") != std::string::npos; }))
+        << v.log();
+    EXPECT_NE(v.file("qvvolcap.var").find(" 1 1 1\n[/home]"), std::string::npos) << v.file("qvvolcap.var");
+    EXPECT_EQ(service.stop(), 0);
+    EXPECT_EQ(sim.selEntries().size(), 1u);
+}
+
+// Killed again and again while it rewrites its files, the service leaves temporaries behind;
+// its next run removes them as it rewrites those files.
+TEST(SpaceAlertProcess, TemporariesOfKilledRunsGoWithTheNextRun)
+{
+    VolcapRoot v;
+    v.setRootPercent(50);
+    for (const char* volume : {"/", "/home"}) ASSERT_EQ(WriteCFGSampleTime(volume, 0), 0);
+    const std::string program = qv::test::installedPath("storage/qvspacealertd/qvspacealertd");
+    const std::map<std::string, std::string> env = {{"QV_FOREGROUND", "1"}, {"QV_SPACEALERTD_PAUSE_MS", "0"}};
+    const std::string dir = v.root.at(volcaptest::kDir);
+    std::mt19937 random(4040);
+    int killsThatLeftSome = 0;
+    for (int round = 0; round < 300 && killsThatLeftSome < 3; ++round) {
+        qv::test::ChildProcess d;
+        d.start(program, {}, env);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 80));
+        d.signal(SIGKILL);
+        ASSERT_EQ(d.wait(5s), 128 + SIGKILL);
+        killsThatLeftSome += temporariesIn(dir) > 0;
+    }
+    ASSERT_EQ(killsThatLeftSome, 3) << "no kill came during a rewrite";
+    int samples = 0;
+    GetHistStatus("/home", nullptr, nullptr, &samples);
+    qv::test::ChildProcess d;
+    d.start(program, {}, env);
+    ASSERT_TRUE(waitFor([&] {
+        int now = 0;
+        GetHistStatus("/home", nullptr, nullptr, &now);
+        return now >= samples + 2;   // both volumes rewritten at least once since the start
+    })) << v.log();
+    EXPECT_EQ(d.stop(), 0);
+    EXPECT_EQ(temporariesIn(dir), 0);
 }
 
 } // namespace

@@ -216,4 +216,28 @@ TEST(VolcapHistory, SlotMappingAndBadSamples)
     EXPECT_EQ(total, 401);
 }
 
+TEST(VolcapHistory, DamagedStatusStartsTheHistoryAgainAtSlotZero)
+{
+    VolcapRoot v;
+    const char* const statuses[] = {
+        "HistLastEntry=88888888880\nHistOverflow=0\n",   // read as the largest int
+        "HistLastEntry=401\nHistOverflow=1\n",
+        "HistLastEntry=-7\nHistOverflow=1\n",
+        "HistLastEntry=-88888888880\n",
+    };
+    for (const char* status : statuses) {
+        v.root.writeFile(volcaptest::kDir + "_", std::string("[/]\n") + status + "0=100 10 1\n400=500 10 5\n");
+        const drvSample s{7000, 4000, 9, 0};
+        ASSERT_EQ(AppendHistSample("/", &s), 0) << status;
+        int last = -1, overflow = -1, total = -1;
+        GetHistStatus("/", &last, &overflow, &total);
+        EXPECT_EQ(last, 0) << status;
+        EXPECT_EQ(overflow, 0) << status;
+        EXPECT_EQ(total, 1) << status;
+        drvSample r{};
+        ASSERT_EQ(ReadHistSample("/", 0, &r), 0) << status;
+        EXPECT_EQ(r.ltime, 7000) << status;
+    }
+}
+
 } // namespace

@@ -3,9 +3,11 @@
 // Set/Reset Watchdog bytes are read from the simulator's journal.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cerrno>
 #include <csignal>
+#include <map>
 #include <sstream>
 #include <string>
 #include <sys/socket.h>
@@ -19,6 +21,7 @@
 #include "mmcdev_payload.h"
 #include "model_code.h"
 #include "process_lock.h"
+#include "restart_service.h"
 #include "sandbox_path.h"
 #include "service_process.h"
 #include "temp_root.h"
@@ -60,10 +63,10 @@ protected:
         sim.serveIpmiDummy(root.at("/var/qvsim/ipmi_dummy.socket"));
         sim.start();
     }
-    void startService()
+    void startService(std::map<std::string, std::string> env = {})
     {
-        service.start(qv::test::installedPath("health/restart/qvrestartd/qvrestartd"), {},
-                      {{"QV_FOREGROUND", "1"}, {"QV_LOG_FILE", root.at("/qvrestartd.log")}},
+        env.insert({{"QV_FOREGROUND", "1"}, {"QV_LOG_FILE", root.at("/qvrestartd.log")}});
+        service.start(qv::test::installedPath("health/restart/qvrestartd/qvrestartd"), {}, env,
                       root.at("/qvrestartd.out"));
     }
     std::vector<WatchdogCommand> commands() const
@@ -290,6 +293,89 @@ TEST_F(RestartServiceTest, DetachedServiceKeepsItsSocketToItself)
         const auto all = commands();
         return !all.empty() && all.back().command == kSetWatchdog && all.back().data == setBytes(0, 0, 6000);
     }, 20s));
+}
+
+// The simulator's clock frozen, then moved on `factor` times as fast as real time by a thread of
+// its own, so a countdown of minutes runs out within seconds.
+class FastClock {
+public:
+    FastClock(qv::sim::ControllerSimulator& sim, int factor) : sim_(sim)
+    {
+        sim_.setClock(1000000);
+        pump_ = std::thread([this, factor] {
+            const auto start = std::chrono::steady_clock::now();
+            uint64_t movedMs = 0;
+            while (!stop_) {
+                std::this_thread::sleep_for(5ms);
+                const auto realUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                                        std::chrono::steady_clock::now() - start).count();
+                const uint64_t targetMs = static_cast<uint64_t>(realUs) * factor / 1000;
+                sim_.advanceClock(static_cast<uint32_t>(targetMs - movedMs));
+                movedMs = targetMs;
+            }
+        });
+    }
+    ~FastClock()
+    {
+        stop_ = true;
+        pump_.join();
+    }
+    // Waits until the simulated clock has moved `seconds` on from now.
+    void pass(uint32_t seconds) const
+    {
+        const uint32_t until = sim_.clockSeconds() + seconds;
+        while (sim_.clockSeconds() < until) std::this_thread::sleep_for(10ms);
+    }
+
+private:
+    qv::sim::ControllerSimulator& sim_;
+    std::atomic<bool> stop_{false};
+    std::thread pump_;
+};
+
+TEST_F(RestartServiceTest, KicksInTimeWhateverPollTimeAndTimeoutAreStored)
+{
+    // Settings the tools accept: the poll time set below the timeout, then the timeout lowered
+    // (qvrestartctl /p, then /t) before the start, or by the agent while the service runs.
+    struct Case {
+        const char* what;
+        int hwTimeout, pollTime;
+        const char* loweredBySet;   // the agent's new timeout once the service runs, or nullptr
+    };
+    const Case cases[] = {
+        {"poll time above the timeout", 300, 400, nullptr},
+        {"poll time equal to the timeout", 300, 300, nullptr},
+        {"timeout lowered under the poll time while the service runs", 600, 400, "300"},
+    };
+    startController();
+    // The service's seconds last 10 ms, the simulator's 10 ms too.
+    const FastClock clock(sim, 100);
+    const std::string agent = qv::test::installedPath("health/restart/qvrestartagent/qvrestartagent");
+    for (const Case& c : cases) {
+        ASSERT_EQ(AsrSetHWtimeout(600, 0), 1);
+        ASSERT_EQ(AsrSetSWpollTime(c.pollTime, 600, 0), 1);
+        ASSERT_EQ(AsrSetHWtimeout(c.hwTimeout, 0), 1);
+        sim.setWatchdogFlags(0);   // as after a start by power-on: the action stays a reset
+        const size_t actionsBefore = sim.watchdogActions().size();
+        root.writeFile("/qvrestartd.log", "");
+        startService({{kRestartSecondMsEnv, "10"}});
+        ASSERT_TRUE(waitForResets(resets() + 2)) << c.what << "\n" << log();
+        if (c.loweredBySet != nullptr) {
+            const auto r = qv::test::runProgram(agent, {"-s", ".1.3.6.1.4.1.93071.2.23.25.2.3.0", "integer", c.loweredBySet});
+            ASSERT_EQ(r.out, "") << c.what << "\n" << log();
+            ASSERT_TRUE(logged(std::string("New hwtimeout = ") + c.loweredBySet + "\n")) << log();
+        }
+        const size_t kicksBefore = resets();
+        clock.pass(360);   // past the countdown of 300 s, and past the next kick of an unclamped poll time
+        EXPECT_EQ(sim.watchdogActions().size(), actionsBefore) << c.what << "\n" << log();
+        EXPECT_GE(resets(), kicksBefore + 2) << c.what;
+        EXPECT_TRUE(logged("kicking every 150 s\n")) << c.what << "\n" << log();
+        service.signal(SIGTERM);
+        EXPECT_EQ(service.wait(20s), 0) << c.what;
+        int stored = 0;
+        EXPECT_TRUE(AsrGetSWpollTime(&stored));
+        EXPECT_EQ(stored, c.pollTime) << "the stored poll time stays as it was";
+    }
 }
 
 TEST_F(RestartServiceTest, IpmitoolSeesWhatTheServiceArmed)
