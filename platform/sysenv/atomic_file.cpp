@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <stdlib.h>
 #include <string_view>
 #include <sys/file.h>
@@ -50,6 +51,17 @@ bool isTemporaryOf(std::string_view name, std::string_view stem)
     return true;
 }
 
+// Descriptors and directory streams closed however the function that opened them ends: an
+// allocation that fails while one is open must not leak it.
+struct Descriptor {
+    int fd;
+    ~Descriptor() { if (fd >= 0) ::close(fd); }
+};
+struct DirectoryCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using Directory = std::unique_ptr<DIR, DirectoryCloser>;
+
 // True when `name` is a name of the open file `fd`.
 bool namesFile(const std::string& name, int fd)
 {
@@ -81,23 +93,22 @@ static void removeAbandonedTemporaries(const std::string& path)
 {
     const size_t slash = path.rfind('/');
     const std::string stem = slash == std::string::npos ? path : path.substr(slash + 1);
-    DIR* dir = ::opendir(parentDirectory(path).c_str());
-    if (dir == nullptr) return;
+    const Directory dir(::opendir(parentDirectory(path).c_str()));
+    if (!dir) return;
     std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(dir))
+    while (const dirent* entry = ::readdir(dir.get()))
         if (isTemporaryOf(entry->d_name, stem)) names.emplace_back(entry->d_name);
+    const int at = ::dirfd(dir.get());
     for (const std::string& name : names) {
-        const int fd = ::openat(::dirfd(dir), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) continue;
+        const Descriptor file{::openat(at, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+        if (file.fd < 0) continue;
         struct stat held {}, named {};
         // Nobody holds it, and the name still leads to the file that was checked.
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
-            ::fstatat(::dirfd(dir), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        if (::flock(file.fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(file.fd, &held) == 0 &&
+            ::fstatat(at, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
             held.st_dev == named.st_dev && held.st_ino == named.st_ino)
-            ::unlinkat(::dirfd(dir), name.c_str(), 0);
-        ::close(fd);
+            ::unlinkat(at, name.c_str(), 0);
     }
-    ::closedir(dir);
 }
 
 void removeFilesStartingWith(const std::string& pathPrefix)
@@ -135,23 +146,19 @@ int refreshBackup(const std::string& path, const std::string& backupPath)
     removeAbandonedTemporaries(backupPath);
     for (int attempt = 0;; ++attempt) {
         // The file the second name leads to is held while that name exists, as a temporary is.
-        const int current = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (current < 0) return errno == ENOENT ? 0 : errno;
-        ::flock(current, LOCK_SH);
+        const Descriptor current{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+        if (current.fd < 0) return errno == ENOENT ? 0 : errno;
+        ::flock(current.fd, LOCK_SH);
         std::string name;
         const int reserved = createTempBeside(backupPath, name);
-        if (reserved < 0) {
-            const int error = errno;
-            ::close(current);
-            return error;
-        }
+        if (reserved < 0) return errno;
         ::unlink(name.c_str());
         ::close(reserved);
         int error = 0;
         bool retry = false;
         if (::link(path.c_str(), name.c_str()) != 0) {
             error = errno == ENOENT ? 0 : errno;   // no file yet: nothing to keep
-        } else if (!namesFile(name, current) && attempt < 10) {
+        } else if (!namesFile(name, current.fd) && attempt < 10) {
             retry = true;   // the file was replaced after it was opened: hold the new one
         } else if (std::rename(name.c_str(), backupPath.c_str()) != 0) {
             error = errno;
@@ -159,7 +166,6 @@ int refreshBackup(const std::string& path, const std::string& backupPath)
         // When both names already lead to the same file (a writer died between this step and
         // its own rename), rename succeeds without removing the temporary name.
         ::unlink(name.c_str());
-        ::close(current);
         if (!retry) return error;
     }
 }
@@ -186,18 +192,18 @@ int replaceFileContents(const std::string& path, std::string_view contents,
     }
     removeAbandonedTemporaries(path);
     std::string temp;
-    const int fd = createTempBeside(path, temp);
-    if (fd < 0) return errno;
-    int error = ::fchmod(fd, *mode) != 0 ? errno : 0;
-    if (error == 0) error = writeAll(fd, contents);
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    // Closed only at the end: the lock it holds marks the temporary as in use until it is renamed
+    // (one left behind by a failed allocation is swept by the next rewrite).
+    const Descriptor file{createTempBeside(path, temp)};
+    if (file.fd < 0) return errno;
+    int error = ::fchmod(file.fd, *mode) != 0 ? errno : 0;
+    if (error == 0) error = writeAll(file.fd, contents);
+    if (error == 0 && ::fsync(file.fd) != 0) error = errno;
     if (error == 0) {
         error = commitTempFile(temp, path, backupPath);
     } else {
         ::unlink(temp.c_str());
     }
-    // Closed only now: the lock it holds marks the temporary as in use until it is renamed.
-    ::close(fd);
     return error;
 }
 
