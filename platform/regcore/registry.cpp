@@ -485,7 +485,8 @@ unsigned SetRegData(const char* pszFullKey, const void* pData, unsigned long sDa
         if (std::strpbrk(szKey, "]\r\n") != nullptr || std::strpbrk(pszValueName, "=\r\n") != nullptr ||
             pszValueName[0] == '[')
             return ERR_BAD_ARGUMENT;
-        sdType sd{static_cast<const unsigned char*>(pData), static_cast<unsigned>(sData)};
+        // The writers only read the block.
+        sdType sd{const_cast<uint8_t*>(static_cast<const uint8_t*>(pData)), static_cast<uint32_t>(sData)};
         CRegistry registry(nullptr);
         unsigned status = registry.Open(CRegistry::ACCESS_WRITE);
         if (status == 0) status = registry.OpenTemp();

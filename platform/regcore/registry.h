@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <string>
 
-// Status codes (0 is success; file failures return the errno itself).
-constexpr unsigned ERR_RESOURCE_UNAVAILABLE = 0x10001B;
+#include "sd_type.h"
+
+// Status codes (0 is success; file failures return the errno itself); ERR_RESOURCE_UNAVAILABLE
+// comes with sdType.
 constexpr unsigned ERR_BAD_ARGUMENT = 0x100016;
 constexpr unsigned ERR_REG_END_OF_FILE = 0x100021;
 constexpr unsigned ERR_REG_KEY_NOT_FOUND = 0x100022;
@@ -27,11 +29,6 @@ unsigned SetRegData(const char* pszFullKey, const void* pData, unsigned long sDa
 struct ValueHeaderType {
     char bDataType;     // 'b' hex, anything else text
     unsigned cbData;
-};
-
-struct sdType {
-    const unsigned char* pb;
-    unsigned cb;
 };
 
 unsigned char EncodeDigit(char ch);

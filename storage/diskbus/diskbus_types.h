@@ -4,6 +4,8 @@
 // include it too (through qvdiskbus.h): the records are the same bytes in both languages.
 #pragma once
 
+#include "sd_type.h"   // sdType, ERR_RESOURCE_UNAVAILABLE
+
 #ifdef __cplusplus
 #include <cstddef>
 #include <cstdint>
@@ -27,11 +29,6 @@ typedef struct SCSIAddressType {
 } SCSIAddressType;
 QV_DISKBUS_LAYOUT(sizeof(SCSIAddressType) == 3);
 
-// A buffer descriptor. Holds a pointer: stays inside the process.
-typedef struct sdType {
-    uint8_t* pb;
-    uint32_t cb;
-} sdType;
 
 // The adapter record; HBADescType is its prefix up to and including sDramInMB.
 typedef struct HBADescType {
@@ -145,7 +142,6 @@ QV_DISKBUS_STATUS(ERR_NO_MEMORY, 0x100011)
 QV_DISKBUS_STATUS(ERR_BUFFER_TOO_SMALL, 0x100012)
 QV_DISKBUS_STATUS(ERR_INVALID_PARAMETER, 0x100016)
 QV_DISKBUS_STATUS(ERR_BAD_INQUIRY, 0x100017)
-QV_DISKBUS_STATUS(ERR_RESOURCE_UNAVAILABLE, 0x10001B)
 QV_DISKBUS_STATUS(ERR_ADAPTER_NOT_FOUND, 0x10001C)
 QV_DISKBUS_STATUS(ERR_DEVICE_NOT_FOUND, 0x10001D)
 QV_DISKBUS_STATUS(ERR_NOT_SUPPORTED, 0x10001F)

@@ -17,15 +17,13 @@
 #include "cage_protocol.h"
 #include "firmware_download.h"
 #include "local_web_server.h"
+#include "model_code.h"
 #include "private_snmpd.h"
 #include "qvbayswap.h"
 #include "qvdiskctl_standin.h"
 #include "scsi_lookup.h"
 #include "service_process.h"
 #include "temp_root.h"
-
-// In a file of its own: the registry's header and the libraries' records share names.
-bool storeSupportedModelCode();
 
 namespace baydtest {
 namespace {
@@ -90,7 +88,7 @@ protected:
         if (::access("/usr/sbin/snmpd", X_OK) != 0) {
             GTEST_SKIP() << "snmpd is not installed";
         }
-        ASSERT_TRUE(storeSupportedModelCode());
+        ASSERT_TRUE(qv::test::storeModelCode(55));
         root_.writeFile("/var/qvsim/uname", "2.4.20\n");
         ASSERT_TRUE(qv::test::startSimulator(simulator_, root_, qv::test::defaultScenario()));
         service_.start(qv::test::installedPath("storage/qvbayd/qvbayd"), {},

@@ -1,11 +1,9 @@
 // qvbayagent run as snmpd runs it, against the in-process service: scalars, the drive table's
 // walk order, the cage block, and the SET rules of LEDs, downloads and firmware.
 #include "cage_service_fixture.h"
+#include "model_code.h"
 
 #include <vector>
-
-// In a file of its own: the registry's header and the libraries' records share names.
-bool storeSupportedModelCode();
 
 namespace baydtest {
 namespace {
@@ -17,7 +15,7 @@ protected:
     void SetUp() override
     {
         CageServiceTest::SetUp();
-        ASSERT_TRUE(storeSupportedModelCode());
+        ASSERT_TRUE(qv::test::storeModelCode(55));
     }
     static qv::test::ProgramResult agent(const std::vector<std::string>& args)
     {

@@ -1,9 +1,7 @@
 // qvdisktagagent run as snmpd runs it, against the in-process service: banner, walk order of
 // the drive table, string and integer columns, and the SET rules.
 #include "tattoo_service_fixture.h"
-
-// In a file of its own: the registry's header and the disk library's records share names.
-bool storeSupportedModelCode();
+#include "model_code.h"
 
 namespace {
 
@@ -12,7 +10,7 @@ protected:
     void SetUp() override
     {
         TattooServiceTest::SetUp();
-        ASSERT_TRUE(storeSupportedModelCode());
+        ASSERT_TRUE(qv::test::storeModelCode(55));
     }
     static qv::test::ProgramResult agent(const std::vector<std::string>& args)
     {
@@ -70,7 +68,7 @@ TEST_F(TattooAgentTest, SetRules)
 TEST(TattooAgentAloneTest, WithoutTheService)
 {
     qv::test::TempRoot root;
-    ASSERT_TRUE(storeSupportedModelCode());
+    ASSERT_TRUE(qv::test::storeModelCode(55));
     const std::string p = P;
     const auto run = [](const std::vector<std::string>& args) {
         return qv::test::runProgram(qv::test::installedPath("storage/qvdisktagagent/qvdisktagagent"), args);
