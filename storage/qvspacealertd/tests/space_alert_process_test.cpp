@@ -3,7 +3,7 @@
 #include "controller_simulator.h"
 #include "recording_event_sink.h"
 #include "service_process.h"
-#include "small_file_system.h"
+#include "small_filesystem.h"
 #include "volcap_test_root.h"
 
 #include <gtest/gtest.h>
@@ -197,12 +197,12 @@ TEST(SpaceAlertProcess, AgentRequestsDuringPassesSeeWholeStates)
 TEST(SpaceAlertProcess, FullDiskIsLoggedAndTheServiceGoesOn)
 {
     VolcapRoot v;
-    const qv::test::SmallFileSystem disk(v.root.at(volcaptest::kDir));
+    qv::test::SmallFileSystem disk(v.root.at(volcaptest::kDir), 256);
     if (!disk.mounted()) GTEST_SKIP() << "no small file system of its own here: " << disk.why();
     qv::sim::ControllerSimulator sim;
     sim.start();
     v.setRootPercent(96);
-    disk.fill();
+    ASSERT_TRUE(disk.fill());
     qv::test::ChildProcess service;
     service.start(qv::test::installedPath("storage/qvspacealertd/qvspacealertd"), {},
                   {{"QV_FOREGROUND", "1"}, {"QV_SPACEALERTD_PAUSE_MS", "50"}});
