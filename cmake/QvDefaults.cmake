@@ -16,22 +16,23 @@ endif()
 #   qv_private_cxx_runtime(TARGET): it then carries a hidden static copy of the runtime, so an
 #   agent that loads it never loads the shared libstdc++ (the largest part of an agent's start-up).
 # Decide from the interface, never from the cost.
-function(qv_cxx_interface target)
-  get_target_property(private ${target} QV_PRIVATE_CXX_RUNTIME)
-  if(private)
+# A library makes one of the two choices, once.
+function(qv_choose_cxx_runtime target choice)
+  get_target_property(earlier ${target} QV_CXX_RUNTIME)
+  if(earlier AND NOT earlier STREQUAL choice)
     message(FATAL_ERROR "${target}: a library whose interface throws cannot carry a private C++ runtime")
   endif()
-  set_property(TARGET ${target} PROPERTY QV_CXX_INTERFACE ON)
+  set_property(TARGET ${target} PROPERTY QV_CXX_RUNTIME ${choice})
+endfunction()
+
+function(qv_cxx_interface target)
+  qv_choose_cxx_runtime(${target} shared)
   set_property(TARGET ${target} PROPERTY INTERFACE_QV_SHARED_CXX_RUNTIME ON)
   set_property(TARGET ${target} APPEND PROPERTY COMPATIBLE_INTERFACE_BOOL QV_SHARED_CXX_RUNTIME)
 endfunction()
 
 function(qv_private_cxx_runtime target)
-  get_target_property(cxx_interface ${target} QV_CXX_INTERFACE)
-  if(cxx_interface)
-    message(FATAL_ERROR "${target}: its interface throws; it shares the C++ runtime of its callers")
-  endif()
-  set_property(TARGET ${target} PROPERTY QV_PRIVATE_CXX_RUNTIME ON)
+  qv_choose_cxx_runtime(${target} private)
   # Not under sanitizers: a private runtime's operator delete would bypass their allocator.
   if(NOT QV_SANITIZE AND NOT QV_FUZZ_BUILD)
     # The unused part of the runtime is dropped: a smaller library is mapped faster.

@@ -1,13 +1,13 @@
 // The library's settings file and the consumers' cursor files: INI files of one section.
 #include "eventlog_internal.h"
 
+#include "atomic_file.h"
 #include "profile.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <cstdio>
 
 namespace qv::eventlog {
 
@@ -64,12 +64,7 @@ bool writeCursorSettings(const std::string& file, uint32_t eraseTime, int record
 
 bool settingsFileDamaged(const std::string& file)
 {
-    FILE* in = std::fopen(file.c_str(), "rb");
-    if (in == nullptr) return false;
-    std::string text;
-    char chunk[512];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;) text.append(chunk, n);
-    std::fclose(in);
+    const std::string text = qv::readFileContents(file).value_or("");
     if (text.empty()) return false;
     // Only the library writes these files, and it writes text lines: any other control byte is
     // damage, and so is a file without the section, which readers would take for defaults.

@@ -55,7 +55,12 @@ bool isTemporaryOf(std::string_view name, std::string_view stem)
 // allocation that fails while one is open must not leak it.
 struct Descriptor {
     int fd;
-    ~Descriptor() { if (fd >= 0) ::close(fd); }
+    ~Descriptor()
+    {
+        const int error = errno;   // a failure being reported keeps its errno
+        if (fd >= 0) ::close(fd);
+        errno = error;
+    }
 };
 struct DirectoryCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
@@ -181,6 +186,21 @@ int commitTempFile(const std::string& tempPath, const std::string& path,
     }
     syncParentDirectory(path);
     return 0;
+}
+
+std::optional<std::string> readFileContents(const std::string& path)
+{
+    const Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (file.fd < 0) return std::nullopt;
+    std::string text;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;   // errno stays: the descriptor's close keeps it
+        if (n == 0) return text;
+        text.append(buffer, static_cast<size_t>(n));
+    }
 }
 
 int replaceFileContents(const std::string& path, std::string_view contents,

@@ -28,6 +28,10 @@ int commitTempFile(const std::string& tempPath, const std::string& path,
 int replaceFileContents(const std::string& path, std::string_view contents,
                         std::optional<mode_t> mode = {}, const std::string& backupPath = {});
 
+// The whole contents of `path`, or nothing with errno set when it cannot be opened or read. Read
+// with read(2): a stream reads a directory, or a file the disk fails on, as an empty text.
+std::optional<std::string> readFileContents(const std::string& path);
+
 // Removes the files of a directory whose names start with the last component of `pathPrefix`
 // (temporaries a killed writer left behind). Call it while holding the writers' lock.
 void removeFilesStartingWith(const std::string& pathPrefix);

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,21 +20,13 @@ const char* skipSpace(const char* p)
     return p;
 }
 
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-
 // The whole file as text; false when it cannot be opened or read.
 bool readWholeFile(const char* path, std::string& text)
 {
-    // Closed also when the text cannot grow.
-    const std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "r"));
-    if (file == nullptr) return false;
-    text.clear();
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) text.append(chunk, n);
-    return std::ferror(file.get()) == 0;
+    std::optional<std::string> contents = qv::readFileContents(path);
+    if (!contents) return false;
+    text = std::move(*contents);
+    return true;
 }
 
 // Where the entry search stopped: at the entry's line, or at the insertion point for a new one.
@@ -227,9 +218,7 @@ int ReplacePrivateProfile(const char* lpszSection, const std::vector<ProfileEntr
                           const char* lpszFilename)
 {
     if (lpszSection == nullptr || lpszFilename == nullptr) return 0;
-    std::string text;
-    for (const auto& [entry, value] : entries) setEntryInText(text, lpszSection, entry.c_str(), value.c_str());
-    return qv::replaceFileContents(lpszFilename, text) == 0 ? 1 : 0;
+    return qv::replaceFileContents(lpszFilename, ProfileTextWithEntries({}, lpszSection, entries)) == 0 ? 1 : 0;
 }
 
 int WritePrivateProfileString(const char* lpszSection, const char* lpszEntry,

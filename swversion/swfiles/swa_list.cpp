@@ -5,6 +5,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "atomic_file.h"
 #include "sandbox_path.h"
 #include "tokenizer.h"
 
@@ -16,24 +17,8 @@ constexpr char kLineDelimiters[] = " \n\f\t\r";
 
 std::optional<std::string> readFixedFile(const char* fixedPath)
 {
-    // Read with read(2): a stream reads a directory, or a file the disk fails on, as an empty
-    // text, and an empty configuration would pass for one that says nothing.
-    const int fd = ::open(qv::sandboxPath(fixedPath).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string text;
-    char buffer[8192];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return text;
+    // Not a stream: an unreadable file (a directory, a disk error) must not pass for an empty one.
+    return qv::readFileContents(qv::sandboxPath(fixedPath));
 }
 
 void forEachLineWords(const std::string& text,
