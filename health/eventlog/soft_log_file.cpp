@@ -1,5 +1,6 @@
 // The soft log as a file: whole lines only for readers, one write per line for writers.
 #include "eventlog_internal.h"
+#include "owned_handles.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -25,10 +26,6 @@ struct LineBuffer {
     char* data = nullptr;
     size_t capacity = 0;
     ~LineBuffer() { std::free(data); }
-};
-struct DescriptorCloser {
-    int fd;
-    ~DescriptorCloser() { ::close(fd); }
 };
 } // namespace
 
@@ -85,9 +82,9 @@ bool forEachSoftLogLine(const std::string& path, const std::function<bool(const 
 bool lastRecordLine(const std::string& path, std::string& line)
 {
     // The tail usually holds the last line; a damaged or odd end falls back to a full scan.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const qv::OwnedDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    const int fd = file.fd;
     if (fd < 0) return false;
-    const DescriptorCloser closer{fd};
     struct stat st {};
     std::string tail;
     if (::fstat(fd, &st) == 0 && st.st_size > 0) {

@@ -1,13 +1,13 @@
 #include "atomic_file.h"
 
 #include "library_boundary.h"
+#include "owned_handles.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
-#include <memory>
 #include <stdlib.h>
 #include <string_view>
 #include <sys/file.h>
@@ -51,22 +51,6 @@ bool isTemporaryOf(std::string_view name, std::string_view stem)
     return true;
 }
 
-// Descriptors and directory streams closed however the function that opened them ends: an
-// allocation that fails while one is open must not leak it.
-struct Descriptor {
-    int fd;
-    ~Descriptor()
-    {
-        const int error = errno;   // a failure being reported keeps its errno
-        if (fd >= 0) ::close(fd);
-        errno = error;
-    }
-};
-struct DirectoryCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-using Directory = std::unique_ptr<DIR, DirectoryCloser>;
-
 // True when `name` is a name of the open file `fd`.
 bool namesFile(const std::string& name, int fd)
 {
@@ -98,14 +82,14 @@ static void removeAbandonedTemporaries(const std::string& path)
 {
     const size_t slash = path.rfind('/');
     const std::string stem = slash == std::string::npos ? path : path.substr(slash + 1);
-    const Directory dir(::opendir(parentDirectory(path).c_str()));
+    const OwnedDirectory dir(::opendir(parentDirectory(path).c_str()));
     if (!dir) return;
     std::vector<std::string> names;
     while (const dirent* entry = ::readdir(dir.get()))
         if (isTemporaryOf(entry->d_name, stem)) names.emplace_back(entry->d_name);
     const int at = ::dirfd(dir.get());
     for (const std::string& name : names) {
-        const Descriptor file{::openat(at, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+        const OwnedDescriptor file{::openat(at, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
         if (file.fd < 0) continue;
         struct stat held {}, named {};
         // Nobody holds it, and the name still leads to the file that was checked.
@@ -120,17 +104,13 @@ void removeFilesStartingWith(const std::string& pathPrefix)
 {
     const size_t slash = pathPrefix.rfind('/');
     const std::string stem = slash == std::string::npos ? pathPrefix : pathPrefix.substr(slash + 1);
-    DIR* dir = ::opendir(parentDirectory(pathPrefix).c_str());
-    if (dir == nullptr || stem.empty()) {
-        if (dir != nullptr) ::closedir(dir);
-        return;
-    }
+    const OwnedDirectory dir(::opendir(parentDirectory(pathPrefix).c_str()));
+    if (!dir || stem.empty()) return;
     // Names are gathered first: unlinking while reading the directory may skip entries.
     std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(dir))
+    while (const dirent* entry = ::readdir(dir.get()))
         if (std::string_view(entry->d_name).starts_with(stem)) names.emplace_back(entry->d_name);
-    for (const std::string& name : names) ::unlinkat(::dirfd(dir), name.c_str(), 0);
-    ::closedir(dir);
+    for (const std::string& name : names) ::unlinkat(::dirfd(dir.get()), name.c_str(), 0);
 }
 
 void syncParentDirectory(const std::string& path)
@@ -151,7 +131,7 @@ int refreshBackup(const std::string& path, const std::string& backupPath)
     removeAbandonedTemporaries(backupPath);
     for (int attempt = 0;; ++attempt) {
         // The file the second name leads to is held while that name exists, as a temporary is.
-        const Descriptor current{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+        const OwnedDescriptor current{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
         if (current.fd < 0) return errno == ENOENT ? 0 : errno;
         ::flock(current.fd, LOCK_SH);
         std::string name;
@@ -190,7 +170,7 @@ int commitTempFile(const std::string& tempPath, const std::string& path,
 
 std::optional<std::string> readFileContents(const std::string& path)
 {
-    const Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    const OwnedDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     if (file.fd < 0) return std::nullopt;
     std::string text;
     char buffer[8192];
@@ -214,7 +194,7 @@ int replaceFileContents(const std::string& path, std::string_view contents,
     std::string temp;
     // Closed only at the end: the lock it holds marks the temporary as in use until it is renamed
     // (one left behind by a failed allocation is swept by the next rewrite).
-    const Descriptor file{createTempBeside(path, temp)};
+    const OwnedDescriptor file{createTempBeside(path, temp)};
     if (file.fd < 0) return errno;
     int error = ::fchmod(file.fd, *mode) != 0 ? errno : 0;
     if (error == 0) error = writeAll(file.fd, contents);

@@ -1,6 +1,7 @@
 #include "adapter_discovery.h"
 
 #include <kernel_release.h>
+#include <owned_handles.h>
 #include <sandbox_path.h>
 
 #include <dirent.h>
@@ -9,7 +10,6 @@
 
 #include <cctype>
 #include <cstring>
-#include <memory>
 #include <string>
 
 const MfgData vMfgData[] = {
@@ -33,10 +33,6 @@ int hostNumber(const char* name) {
         return -1;
     return name[0] - '0';
 }
-
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
 
 void copyText(char* to, size_t size, const char* from) {
     std::strncpy(to, from, size - 1);
@@ -68,7 +64,7 @@ uint32_t CScsiMfg::DetermineMfgs() {
     // A scan cut short by a failed allocation closes what it opened and counts nothing.
     unsigned found = 0;
     const std::string proc = qv::sandboxPath("/proc/scsi");
-    const std::unique_ptr<DIR, DirCloser> top(::opendir(proc.c_str()));
+    const qv::OwnedDirectory top(::opendir(proc.c_str()));
     if (top == nullptr)
         return 0;
     while (const dirent* driver = ::readdir(top.get())) {
@@ -80,7 +76,7 @@ uint32_t CScsiMfg::DetermineMfgs() {
             continue;
         const MfgData& row = FindMfgData(driver->d_name);
         const bool known = &row != &vMfgData[kMfgDataRows - 1];
-        const std::unique_ptr<DIR, DirCloser> hosts(::opendir(directory.c_str()));
+        const qv::OwnedDirectory hosts(::opendir(directory.c_str()));
         if (hosts == nullptr)
             continue;
         while (const dirent* host = ::readdir(hosts.get())) {
