@@ -113,6 +113,13 @@ bool SnmpObject::fetchValue()
     return getFunc(index, &value, oid);
 }
 
+namespace {
+
+// Octet values print as hex pairs; the other byte strings print as they are.
+bool printsAsText(SNMP_TYPE type) { return type == SNMP_STRING || type == SNMP_OBJID; }
+
+} // namespace
+
 bool SnmpObject::setValue(const SnmpValue& _value)
 {
     error.clear();
@@ -127,6 +134,12 @@ bool SnmpObject::setValue(const SnmpValue& _value)
     request.retypeBytes(value.getType());
     if (request.getType() != value.getType()) {
         error = "wrong-type";
+        return false;
+    }
+    // A text is answered as the third line of the pass protocol, so a line feed in it would
+    // be read back cut short: refuse it before anything is stored.
+    if (printsAsText(request.getType()) && request.bytes().find('\n') != std::string::npos) {
+        error = "wrong-value";
         return false;
     }
     if (setFunc == nullptr) return false;

@@ -165,6 +165,42 @@ TEST_F(ObjectListTest, WriteOnlyIsFoundByGetButNeverByGetNext)
     EXPECT_EQ(next(".9.5.4000000000.0"), ".9.7.0");
 }
 
+// A text is answered on one line of the pass protocol: a value holding a line feed is refused
+// before the set callback runs; a carriage return, and any byte of an octet value, are kept.
+int g_storeCalls = 0;
+bool countingStore(int, const SnmpValue&, const SnmpOid&) { return ++g_storeCalls > 0; }
+
+TEST(TextSetTest, LineFeedIsRefusedBeforeTheSetterRuns)
+{
+    SnmpObject text(SNMP_SCALAR, SNMP_STRING, SNMP_READWRITE, ".9.1.0", getText, countingStore);
+    SnmpObject octets(SNMP_SCALAR, SNMP_OCTET_STRING, SNMP_READWRITE, ".9.2.0", getText, countingStore);
+    const struct {
+        SNMP_TYPE sent;   // snmpd sends a string with a control byte as octet hex pairs
+        const char* value;
+        bool textAccepts;
+    } cases[] = {
+        {SNMP_OCTET_STRING, "31 32 0A 5B 65 76 69 6C 5D 0A 6B 3D 76", false},
+        {SNMP_OCTET_STRING, "6F 6B 0A", false},
+        {SNMP_OCTET_STRING, "0A", false},
+        {SNMP_STRING, "a\nb", false},
+        {SNMP_OCTET_STRING, "31 32 0D 33", true},
+        {SNMP_STRING, "Rack 12", true},
+        {SNMP_STRING, "", true},
+    };
+    for (const auto& c : cases) {
+        SnmpValue request(SNMP_ACCESS_UNDEF, c.sent);
+        ASSERT_TRUE(request.parseValue(c.value));
+        g_storeCalls = 0;
+        EXPECT_EQ(text.setValue(request), c.textAccepts) << c.value;
+        EXPECT_EQ(text.getError(), c.textAccepts ? "" : "wrong-value") << c.value;
+        EXPECT_EQ(g_storeCalls, c.textAccepts ? 1 : 0) << c.value;
+        if (c.textAccepts) EXPECT_EQ(text.getValue().bytes(), request.bytes()) << c.value;
+
+        EXPECT_TRUE(octets.setValue(request)) << c.value;
+        EXPECT_EQ(octets.getValue().bytes(), request.bytes()) << c.value;
+    }
+}
+
 } // namespace
 
 namespace {
