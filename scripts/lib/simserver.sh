@@ -104,6 +104,14 @@ simserver_start_snmpd() {
     { echo "snmpd did not answer:"; cat "$root/snmpd/snmpd.log"; return 1; }
 }
 
+# The snmpwalk operands that walk an agent's subtrees in one run: its one subtree, or, for an
+# agent on several consecutive sibling branches, their parent up to the branch after the last.
+agent_walk_operands() {
+  if [ $# = 1 ]; then echo "$1"; return; fi
+  local first=$1 last=${!#}
+  echo "-CE ${last%.*}.$((${last##*.} + 1)) ${first%.*}"
+}
+
 snmp_client() {
   local tool=$1; shift
   SNMPCONFPATH=$root/snmpd SNMP_PERSISTENT_DIR=$root/snmpd/persist \

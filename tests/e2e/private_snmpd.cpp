@@ -106,9 +106,12 @@ bool PrivateSnmpd::start(const std::vector<PassLine>& passes)
         setenv("SNMPCONFPATH", dir_.c_str(), 1);
         setenv("MIBS", "", 1);
         const std::string address = "udp:127.0.0.1:" + std::to_string(port_);
-        const char* argv[] = {"/usr/sbin/snmpd", "-f", "-Lo", "-C", "-c", conf.c_str(),
-                              "-p", (dir_ + "/snmpd.pid").c_str(), address.c_str(), nullptr};
-        execv(argv[0], const_cast<char**>(argv));
+        const std::string pidFile = dir_ + "/snmpd.pid";
+        std::vector<const char*> argv = {"/usr/sbin/snmpd", "-f", "-Lo", "-C", "-c", conf.c_str(),
+                                         "-p", pidFile.c_str()};
+        if (endpoint_.systemGroupByPass) argv.insert(argv.end(), {"-I", "-system_mib,sysORTable"});
+        argv.insert(argv.end(), {address.c_str(), nullptr});
+        execv(argv[0], const_cast<char**>(argv.data()));
         _exit(127);
     }
     for (int tries = 0; tries < 100; ++tries) {
@@ -125,8 +128,9 @@ bool PrivateSnmpd::start(const std::vector<PassLine>& passes)
 
 bool PrivateSnmpd::answers() const
 {
-    test::ProgramResult r = client("snmpget", {".1.3.6.1.2.1.1.3.0"}, {"-t", "0.3", "-r", "0"});
-    return r.exitCode == 0 && r.out.find("Timeticks") != std::string::npos;
+    // snmpEngineTime: snmpd's own, whichever of its modules the pass lines replace.
+    test::ProgramResult r = client("snmpget", {".1.3.6.1.6.3.10.2.1.3.0"}, {"-t", "0.3", "-r", "0"});
+    return r.exitCode == 0 && r.out.find("INTEGER") != std::string::npos;
 }
 
 void PrivateSnmpd::stop()

@@ -25,6 +25,9 @@ int freeUdpPort(int family = AF_INET);
 struct SnmpdEndpoint {
     int port = 0;                      // 0: a free port
     std::string community = "public";  // read-write from 127.0.0.1
+    // snmpd answers the system group itself unless its module is left out ("-I
+    // -system_mib,sysORTable"), as a pass line for the group needs.
+    bool systemGroupByPass = false;
 };
 
 class PrivateSnmpd {

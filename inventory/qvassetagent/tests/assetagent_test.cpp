@@ -125,8 +125,10 @@ TEST_F(AssetAgent, FailedWritesAreRefusedSets)
 TEST_F(AssetAgent, WalkThroughSnmpdBesideTheDeviceAgent)
 {
     if (access("/usr/sbin/snmpd", X_OK) != 0) GTEST_SKIP() << "needs snmpd";
+    // One line per branch: a line for the whole subtree would hold the device table's, and
+    // snmpd hands a GET or SET to the first line holding the object.
     qv::e2e::PrivateSnmpd snmpd(root.path() + "/snmpd",
-                                {{kRoot, agent()},
+                                {{oid(".1"), agent()}, {oid(".2"), agent()}, {oid(".3"), agent()}, {oid(".4"), agent()},
                                  {oid(".5"), qv::test::installedPath("inventory/qvdeviceagent/qvdeviceagent")}});
     const auto walk = snmpd.walk(kRoot);
     EXPECT_EQ(walk.out.find(oid(".1.1.0") + " = STRING: \"http://host/\"\n" + oid(".2.1.0")), 0u) << walk.out;
@@ -136,6 +138,7 @@ TEST_F(AssetAgent, WalkThroughSnmpdBesideTheDeviceAgent)
     EXPECT_EQ(snmpd.set(oid(".3.1.1.5.2"), "s", "http://c2/").exitCode, 0);
     EXPECT_NE(root.readFile(kIni).find("URL=http://c2/"), std::string::npos);
     EXPECT_NE(snmpd.set(oid(".2.4.0"), "s", "X").exitCode, 0);
+    EXPECT_EQ(snmpd.get({oid(".5.2.0")}).out, oid(".5.2.0") + " = STRING: \"A.01.00\"\n");
 }
 #endif
 
