@@ -44,19 +44,17 @@ std::vector<PassLine> readmePassLines()
     return lines;
 }
 
-// The file that ships as the README's /usr/qvserver/bin/NAME: the staged install, or the agent
-// of that name in this build tree.
-std::string shippedProgram(const std::string& readmePath)
+// The files that ship as /usr/qvserver/bin/NAME, by NAME: the staged install, or the agents of
+// this build tree.
+std::map<std::string, std::string> shippedAgents()
 {
-    if (readmePath.rfind(kInstalledBin, 0) != 0)
-        throw std::runtime_error(readmePath + " is not below " + kInstalledBin);
-    const std::string name = readmePath.substr(sizeof kInstalledBin - 1);
     const std::string buildDir = qv::test::buildPath("");
-    std::ifstream agents(QV_AGENT_LIST);
-    for (std::string path; std::getline(agents, path);)
-        if (fs::path(path).filename() == name && path.rfind(buildDir, 0) == 0)
-            return qv::test::installedPath(path.substr(buildDir.size()));
-    throw std::runtime_error(name + " is no agent of this build");
+    std::map<std::string, std::string> agents;
+    std::ifstream list(QV_AGENT_LIST);
+    for (std::string path; std::getline(list, path);)
+        if (path.rfind(buildDir, 0) == 0)
+            agents[fs::path(path).filename()] = qv::test::installedPath(path.substr(buildDir.size()));
+    return agents;
 }
 
 // One answer line of the net-snmp clients ("OID = TYPE: value"), split in its three parts.
@@ -93,10 +91,14 @@ protected:
     {
         readme = readmePassLines();
         ASSERT_GE(readme.size(), 17u) << "the README's snmpd lines were not found";
+        const std::map<std::string, std::string> agents = shippedAgents();
         std::vector<PassLine> installed;
         std::string conf;
         for (const PassLine& line : readme) {
-            installed.push_back({line.subtree, shippedProgram(line.program)});
+            const std::string name = line.program.substr(line.program.rfind('/') + 1);
+            ASSERT_EQ(line.program, kInstalledBin + name) << "not an installed program";
+            ASSERT_EQ(agents.count(name), 1u) << name << " is no agent of this build";
+            installed.push_back({line.subtree, agents.at(name)});
             conf += "pass " + line.subtree + " " + installed.back().program + "\n";
         }
 
